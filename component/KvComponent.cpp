@@ -1,0 +1,1 @@
+// The designer component's widgets live in this library.

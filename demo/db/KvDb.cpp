@@ -1,0 +1,1 @@
+// Database access lives in this library.
