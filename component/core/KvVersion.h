@@ -1,4 +1,6 @@
 #pragma once
 
+#include "KvResource.h"
+
 // Version reported by the designer component and the tools.
-inline constexpr const char* KvVersionText = "2.01";
+inline const QString& KvVersionText() { return KvResource::SVersion; }
