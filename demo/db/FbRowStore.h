@@ -1,0 +1,51 @@
+#pragma once
+
+#include "FbValue.h"
+
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+class TFbQuery;
+
+// Fetched rows kept as display text, compactly: per block of rows one UTF-16 text buffer and
+// one cell table (offset, length, NULL flag), so a row costs its characters plus 8 bytes a
+// column, with no allocation per value.
+class TFbRowStore {
+public:
+  static constexpr int RowsPerChunk = 1024;
+
+  void Reset(int columns);
+  int Columns() const { return m_columns; }
+  int Rows() const { return m_rows; }
+
+  // Converts every value of the query's current row. When a value cannot be read (a BLOB
+  // error) the row is not added and the error is raised.
+  void AppendRow(TFbQuery& query);
+
+  bool IsNull(int row, int column) const { return Cell(row, column).Length & NullFlag; }
+  QString Text(int row, int column) const; // FbNullText() for NULL
+  std::size_t MemoryUsed() const;
+
+private:
+  static constexpr std::uint32_t NullFlag = 0x80000000u;
+  struct TCell {
+    std::uint32_t Offset;
+    std::uint32_t Length; // characters, NullFlag for NULL
+  };
+  struct TChunk {
+    TFbTextBuffer Text;
+    std::vector<TCell> Cells;
+  };
+  const TCell& Cell(int row, int column) const {
+    const TChunk& chunk = m_chunks[std::size_t(row / RowsPerChunk)];
+    return chunk
+        .Cells[std::size_t(row % RowsPerChunk) * std::size_t(m_columns) + std::size_t(column)];
+  }
+
+  int m_columns = 0;
+  int m_rows = 0;
+  std::vector<TChunk> m_chunks;
+};

@@ -1,1 +1,0 @@
-// Database access lives in this library.
