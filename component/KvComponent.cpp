@@ -1,1 +1,0 @@
-// The designer component's widgets live in this library.

@@ -1,0 +1,24 @@
+#include "KvMessages.h"
+
+#include <QMessageBox>
+
+namespace {
+
+TKvQuestionHandler& Handler() {
+  static TKvQuestionHandler handler;
+  return handler;
+}
+
+} // namespace
+
+bool KvAskYesNo(QWidget* parent, const QString& caption, const QString& text) {
+  if (Handler()) return Handler()(parent, caption, text);
+  return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::Yes) != QMessageBox::No;
+}
+
+TKvQuestionHandler KvSetQuestionHandler(TKvQuestionHandler handler) {
+  TKvQuestionHandler old = std::move(Handler());
+  Handler() = std::move(handler);
+  return old;
+}
