@@ -7,7 +7,8 @@ KV_BUILD_DIR=${KV_BUILD_DIR:-$KV_ROOT/build}
 # Debian packages of the stack: compiler and CMake, Qt 6 Widgets, the Firebird client library
 # with its embedded engine, isql and the EMPLOYEE example, and a font for offscreen rendering.
 KV_PACKAGES=(build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools libqt6test6 libgl-dev
-  firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-utils firebird3.0-examples
+  firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-server firebird3.0-utils
+  firebird3.0-examples
   fontconfig fonts-dejavu-core)
 
 kv_log() { printf '\033[1m== %s\033[0m\n' "$*" >&2; }
