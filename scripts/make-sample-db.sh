@@ -8,9 +8,19 @@ mkdir -p "$dir"
 dir=$(cd "$dir" && pwd)
 db="$dir/employee.fdb"
 
-if [ -s "$db" ] && echo "select count(*) from rdb\$database;" | isql-fb -q "$db" >/dev/null 2>&1; then
-  echo "$db"
-  exit 0
+if [ -s "$db" ]; then
+  if check=$(echo "select count(*) from rdb\$database;" | isql-fb -q "$db" 2>&1); then
+    echo "$db"
+    exit 0
+  fi
+  # Held open by another program (the embedded engine opens a file for one process): it is
+  # there and fine, and replacing it would pull it from under that program.
+  case $check in
+  *"already opened"* | *"lock"* | *"in use"*)
+    echo "$db"
+    exit 0
+    ;;
+  esac
 fi
 if [ ! -r "$src" ]; then
   echo "The EMPLOYEE script $src is missing (package firebird3.0-examples)." >&2
