@@ -10,7 +10,8 @@ namespace KvResource {
 inline const QString SVersion = QStringLiteral("2.01");
 
 // Parser errors (by code).
-inline const QString SInvalidToken = QStringLiteral("Invalid token '%1' at position %2 of line %3.");
+inline const QString SInvalidToken =
+    QStringLiteral("Invalid token '%1' at position %2 of line %3.");
 inline const QString SUnexpectedEnd = QStringLiteral("Unexpected end of statement.");
 inline const QString SUnterminatedString = QStringLiteral("Unterminated string.");
 inline const QString SUnknownError = QStringLiteral("Unknown error (#%1).");
@@ -23,7 +24,8 @@ inline const QString SRelationNone = QStringLiteral("None");
 inline const QString SOfFollowingAreMet = QStringLiteral(" of following are met");
 
 // Work area.
-inline const QString SInvalidWorkAreaParent = QStringLiteral("Given parent is not valid for WorkArea!");
+inline const QString SInvalidWorkAreaParent =
+    QStringLiteral("Given parent is not valid for WorkArea!");
 inline const QString STableWithAlias = QStringLiteral("Table with alias");
 inline const QString SAlreadyExist = QStringLiteral("already exist");
 
@@ -73,7 +75,8 @@ inline const QString SMenuDeletePoint = QStringLiteral("Delete point");
 inline const QString SMenuDeleteLink = QStringLiteral("Delete link");
 inline const QString SMenuProperty = QStringLiteral("Property");
 inline const QString SAttention = QStringLiteral("Attention!");
-inline const QString SDeleteLinkQuestion = QStringLiteral("Do you really want to delete the link between ");
+inline const QString SDeleteLinkQuestion =
+    QStringLiteral("Do you really want to delete the link between ");
 inline const QString SAnd = QStringLiteral("and");
 inline const QString SInvalidLinkTable = QStringLiteral("Invalid table %1 in Link control");
 inline const QString SInvalidIndex = QStringLiteral("Invalid index = %1 ");
@@ -100,8 +103,10 @@ inline const QString SPageSorting = QStringLiteral("Sorting");
 // Selection grid, sorting panel and criteria panels.
 inline const QString SInvalidSelectGridParent = QStringLiteral("Invalid parent for SelectGrid");
 inline const QString SInvalidOrderPanelParent = QStringLiteral("Invalid parent for OrderPanel");
-inline const QString SInvalidConditionsParent = QStringLiteral("Invalid parent for conditions panel");
-inline const QString SDeleteRowQuestion = QStringLiteral("Are you sure you want to delete current row?");
+inline const QString SInvalidConditionsParent =
+    QStringLiteral("Invalid parent for conditions panel");
+inline const QString SDeleteRowQuestion =
+    QStringLiteral("Are you sure you want to delete current row?");
 inline const QString SDeleteConditionsQuestion =
     QStringLiteral("Are you sure you want to delete current condition(s)?");
 inline const QString SCantDeleteLastRow = QStringLiteral("Can't delete last row!");
