@@ -156,7 +156,12 @@ void TfmLinkProp::buOKClick() {
   else if (chRightOuter->isChecked())
     joinType = 2;
   link->Join()->SetJoinType(joinType);
-  if (entry.Def) entry.Def->SetJoinType(TKvJoinType(KvModelJoinType(joinType, entry.Reversed)));
+  // The type belongs to the window pair: every condition between them gets it.
+  for (const TKvLink* other : m_owner->Links())
+    if (other->Join() == link->Join()) {
+      const TKvModelJoin e = KvFindModelJoin(other);
+      if (e.Def) e.Def->SetJoinType(TKvJoinType(KvModelJoinType(joinType, e.Reversed)));
+    }
   const int index = cbConditions->currentIndex();
   link->SetOperatorIndex(index < KvLinkOperators().size() ? index : -1);
   if (entry.Def) entry.Def->SetOperator(cbConditions->currentText());

@@ -1,0 +1,124 @@
+#include "KvTestSupport.h"
+
+#include "KvFloatPanel.h"
+#include "KvMessages.h"
+#include "KvWindow.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTest>
+
+const TKvTestDataSet& EmployeeFields() {
+  static const TKvTestDataSet fields = {
+      {QStringLiteral("EMP_NO"), ftSmallint},    {QStringLiteral("FIRST_NAME"), ftString},
+      {QStringLiteral("LAST_NAME"), ftString},   {QStringLiteral("PHONE_EXT"), ftString},
+      {QStringLiteral("HIRE_DATE"), ftDateTime}, {QStringLiteral("DEPT_NO"), ftFixedChar},
+      {QStringLiteral("JOB_CODE"), ftString},    {QStringLiteral("JOB_GRADE"), ftSmallint},
+      {QStringLiteral("JOB_COUNTRY"), ftString}, {QStringLiteral("SALARY"), ftBCD}};
+  return fields;
+}
+
+const TKvTestDataSet& DepartmentFields() {
+  static const TKvTestDataSet fields = {{QStringLiteral("DEPT_NO"), ftFixedChar},
+                                        {QStringLiteral("DEPARTMENT"), ftString},
+                                        {QStringLiteral("LOCATION"), ftString}};
+  return fields;
+}
+
+TKvTestDataSet NumberedFields(int count, int type) {
+  TKvTestDataSet fields;
+  for (int i = 0; i < count; ++i)
+    fields.Add(QStringLiteral("F%1").arg(i), type);
+  return fields;
+}
+
+std::unique_ptr<TCustomKvarta> MakeKvarta(int width, int height) {
+  auto kvarta = std::make_unique<TCustomKvarta>();
+  kvarta->resize(width, height);
+  kvarta->show();
+  QApplication::setActiveWindow(kvarta.get());
+  if (!QTest::qWaitForWindowExposed(kvarta.get())) qWarning("component window not exposed");
+  return kvarta;
+}
+
+QWidget* Surface(TCustomKvarta* kvarta) {
+  return kvarta->WorkArea()->viewport();
+}
+
+QPoint CaptionPoint(const TKvTable* table) {
+  const QRect r = table->WorkArea()->ToClient(table->CaptionTextRect());
+  return QPoint(r.left() + 8, r.center().y());
+}
+
+QPoint RowPoint(const TKvTable* table, int row) {
+  const QRect r = table->ItemClientRect(row);
+  return QPoint(r.left() + table->ItemHeight() + 20, r.center().y());
+}
+
+QPoint TickPoint(const TKvTable* table, int row) {
+  const QRect r = table->ItemClientRect(row);
+  return QPoint(r.left() + table->ItemHeight() / 2, r.center().y());
+}
+
+QPoint ButtonPoint(const TKvTable* table, int button) {
+  return table->WorkArea()->ToClient(table->ButtonRect(button)).center();
+}
+
+namespace {
+
+Qt::MouseButtons g_buttons;
+
+void Send(QWidget* w, QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons buttons,
+          Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  QMouseEvent event(type, QPointF(p), w->mapToGlobal(QPointF(p)), button, buttons, modifiers);
+  QApplication::sendEvent(w, &event);
+}
+
+} // namespace
+
+void Press(QWidget* w, QPoint p, Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
+  g_buttons |= button;
+  Send(w, QEvent::MouseButtonPress, p, button, g_buttons, modifiers);
+}
+
+void Release(QWidget* w, QPoint p, Qt::MouseButton button) {
+  g_buttons &= ~Qt::MouseButtons(button);
+  Send(w, QEvent::MouseButtonRelease, p, button, g_buttons);
+}
+
+void Move(QWidget* w, QPoint p, Qt::MouseButtons buttons) {
+  Send(w, QEvent::MouseMove, p, Qt::NoButton, buttons | g_buttons);
+}
+
+void Click(QWidget* w, QPoint p, Qt::MouseButton button) {
+  Move(w, p);
+  Press(w, p, button);
+  Release(w, p, button);
+}
+
+void DoubleClick(QWidget* w, QPoint p) {
+  Click(w, p);
+  g_buttons |= Qt::LeftButton;
+  Send(w, QEvent::MouseButtonDblClick, p, Qt::LeftButton, g_buttons);
+  Release(w, p);
+}
+
+void Drag(QWidget* w, QPoint from, QPoint to, int steps) {
+  Move(w, from);
+  Press(w, from);
+  for (int i = 1; i <= steps; ++i)
+    Move(w, from + (to - from) * i / steps);
+  Release(w, to);
+}
+
+TKvAnswer::TKvAnswer(bool yes) : m_yes(yes) {
+  KvSetQuestionHandler([this](QWidget*, const QString& caption, const QString& text) {
+    Captions << caption;
+    Texts << text;
+    return m_yes;
+  });
+}
+
+TKvAnswer::~TKvAnswer() {
+  KvSetQuestionHandler({});
+}
