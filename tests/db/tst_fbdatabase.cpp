@@ -280,6 +280,8 @@ private slots:
     QVERIFY(!ErrorOf([&] { query.Open(); }).isEmpty());
     // The refused DELETE did not run.
     QCOMPARE(FetchAllText(t.Db(), "select count(*) from T").value(0), QStringList({"1"}));
+    // A statement as a script or file ends it: the server takes the terminator.
+    QCOMPARE(FetchAllText(t.Db(), "select A from T ;\n").value(0), QStringList({"1"}));
     // Selectable statements beyond plain SELECT.
     QCOMPARE(FetchAllText(t.Db(), "select A from T with lock").value(0), QStringList({"1"}));
     QCOMPARE(FetchAllText(t.Db(), "execute block returns (X integer) as begin X = 5; suspend; end")
