@@ -792,7 +792,7 @@ QColor TKvTable::GetClientColor() const {
 
 void TKvTable::Paint(QPainter& painter) {
   const QRect client = ClientBounds();
-  const qreal dpr = m_workArea->PaintRatio();
+  const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
   const quint64 stamp = m_workArea->LookStamp();
   const QSize device = (QSizeF(client.size()) * dpr).toSize();
   if (!m_cacheValid || m_cacheStamp != stamp || m_cache.size() != device ||

@@ -13,6 +13,7 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <utility>
 
 TfmLinkProp::TfmLinkProp(TKvWorkArea* owner) : QDialog(owner), m_owner(owner) {
   using namespace KvResource;
@@ -83,10 +84,13 @@ void TfmLinkProp::FormShow() {
   const QString name1 = join->TableName(0);
   const QString name2 = join->TableName(1);
   laCaption->setText(SJoinTables + name1 + QLatin1Char(' ') + SAnd + QLatin1Char(' ') + name2);
-  laLeftField->setText(link->Item1()->Name());
-  laLeftField->adjustSize();
-  laRightField->setText(link->Item2()->Name());
-  laRightField->adjustSize();
+  // Labels as high as the combo box, so the three read as one line.
+  for (auto [label, text] : {std::pair{laLeftField, link->Item1()->Name()},
+                             std::pair{laRightField, link->Item2()->Name()}}) {
+    label->setText(text);
+    label->adjustSize();
+    label->resize(label->width(), cbConditions->height());
+  }
   chLeftOuter->setText(SIncludeAllFrom + QLatin1Char(' ') + name1);
   chRightOuter->setText(SIncludeAllFrom + QLatin1Char(' ') + name2);
   chLeftOuter->setChecked(join->JoinType() == 1 || join->JoinType() == 3);

@@ -67,6 +67,20 @@ class Canvas:
         self._paint(inside, color, (min(x0, x1) - r, min(y0, y1) - r, max(x0, x1) + r,
                                     max(y0, y1) + r))
 
+    def capsule_ring(self, x0, y0, x1, y1, r_out, r_in, color):
+        """Outline of a capsule (a chain link) around the segment."""
+        vx, vy = x1 - x0, y1 - y0
+        ll = vx * vx + vy * vy
+
+        def inside(x, y):
+            t = 0.0 if ll == 0 else max(0.0, min(1.0, ((x - x0) * vx + (y - y0) * vy) / ll))
+            px, py = x0 + t * vx - x, y0 + t * vy - y
+            d = px * px + py * py
+            return r_in * r_in <= d <= r_out * r_out
+
+        self._paint(inside, color, (min(x0, x1) - r_out, min(y0, y1) - r_out,
+                                    max(x0, x1) + r_out, max(y0, y1) + r_out))
+
     def polyline(self, pts, width, color):
         for a, b in zip(pts, pts[1:]):
             self.line(a[0], a[1], b[0], b[1], width, color)
@@ -139,13 +153,10 @@ def btn1(c):  # collapse / expand: a window rolled up to its caption
     c.polygon([(2, 5), (8, 5), (5, 8.2)], GLYPH)
 
 
-def btn2(c):  # unlink: a chain link cut in two
-    c.line(1.6, 8.4, 3.6, 6.4, 1.5, GLYPH)
-    c.line(6.4, 3.6, 8.4, 1.6, 1.5, GLYPH)
-    c.line(1.0, 5.0, 2.6, 5.0, 1.0, GLYPH)
-    c.line(5.0, 1.0, 5.0, 2.6, 1.0, GLYPH)
-    c.line(7.4, 5.0, 9.0, 5.0, 1.0, GLYPH)
-    c.line(5.0, 7.4, 5.0, 9.0, 1.0, GLYPH)
+def btn2(c):  # unlink: two chain links pulled apart
+    c.capsule_ring(1.9, 8.1, 3.0, 7.0, 1.9, 0.9, GLYPH)
+    c.capsule_ring(7.0, 3.0, 8.1, 1.9, 1.9, 0.9, GLYPH)
+    c.line(4.4, 5.6, 5.6, 4.4, 0.9, hexcol("#9a9a9a"))
 
 
 def btn3(c):  # close
