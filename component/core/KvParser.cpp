@@ -44,6 +44,7 @@ struct TKvSelectParser::Expr {
   enum Type { Literal, Name, Star, Call, Binary, List };
   Type type = Literal;
   TKvTokenKind literalKind = tkInteger; // Literal: tkInteger, tkFloat or tkString
+  QString typeWord;                     // Literal: DATE, TIME or TIMESTAMP before a string
   QString text;                         // literal value, column name or function name
   QString qualifier;                    // Name, Star: the table qualifier as written
   bool quoted = false;                  // Name: the name was in quotes
@@ -124,6 +125,23 @@ private:
       e.text = StringValue();
       m_p.Next();
       return true;
+    }
+    if (m_p.IsKeywordToken("DATE") || m_p.IsKeywordToken("TIME") ||
+        m_p.IsKeywordToken("TIMESTAMP")) {
+      // A typed literal: DATE '2004-01-01'.
+      const TKvSQLScanner::TState saved = m_p.Scanner()->SaveState();
+      const QString word = m_p.Tok().toUpper();
+      m_p.Next();
+      if (m_p.Kind() == tkString) {
+        e.type = Expr::Literal;
+        e.literalKind = tkString;
+        e.typeWord = word;
+        e.text = StringValue();
+        m_p.Next();
+        return true;
+      }
+      m_p.Scanner()->RestoreState(saved);
+      return Error();
     }
     if (kind == tkOperator && m_p.Tok() == QLatin1String("-")) {
       // A negative number: the minus directly before the digits.
@@ -602,10 +620,15 @@ void TKvSelectParser::ReadSelectHead() {
   m_state = psError;
   m_distinct = IsKeywordToken("DISTINCT");
   if (m_distinct) Next();
+  if (StartsItem()) m_state = psSelectList;
+}
+
+bool TKvSelectParser::StartsItem() const {
   const TKvTokenKind k = Kind();
-  if ((k == tkOperator && Tok() == QLatin1String("*")) || k == tkFunction || k == tkInteger ||
-      k == tkFloat || k == tkString || k == tkIdentifier || k == tkQuoted)
-    m_state = psSelectList;
+  return (k == tkOperator && (Tok() == QLatin1String("*") || Tok() == QLatin1String("-"))) ||
+         k == tkFunction || k == tkInteger || k == tkFloat || k == tkString || k == tkIdentifier ||
+         k == tkQuoted || IsKeywordToken("DATE") || IsKeywordToken("TIME") ||
+         IsKeywordToken("TIMESTAMP");
 }
 
 void TKvSelectParser::ReadState5() {
@@ -618,7 +641,7 @@ void TKvSelectParser::ReadSelectList() {
       m_state = psDone;
       break;
     }
-    if (Kind() == tkKeyword) {
+    if (Kind() == tkKeyword && !StartsItem()) {
       m_state = IsKeywordToken("FROM") ? psFromHead : psError;
       break;
     }
@@ -627,13 +650,13 @@ void TKvSelectParser::ReadSelectList() {
     if (IsDelimiterToken(',')) {
       Next();
       // A comma needs a column after it.
-      if (AtEnd() || Kind() == tkKeyword) {
+      if (!StartsItem()) {
         m_state = psError;
         break;
       }
       continue;
     }
-    if (!AtEnd() && Kind() != tkKeyword) {
+    if (!AtEnd() && (Kind() != tkKeyword || StartsItem())) {
       m_state = psError;
       break;
     }
@@ -718,6 +741,8 @@ QString TKvSelectParser::RenderName(const QString& qualifier, const QString& nam
 QString TKvSelectParser::Render(const Expr& e) const {
   switch (e.type) {
   case Expr::Literal:
+    if (!e.typeWord.isEmpty())
+      return e.typeWord + QLatin1Char(' ') + QuotedStr(e.text, QLatin1Char('\''));
     return e.literalKind == tkString ? QuotedStr(e.text, QLatin1Char('\'')) : e.text;
   case Expr::Name:
   case Expr::Star:
@@ -768,6 +793,11 @@ void TKvSelectParser::StoreConditionOperand(const Expr& e, TKvFunctionDef* def) 
   def->Clear();
   switch (e.type) {
   case Expr::Literal:
+    if (!e.typeWord.isEmpty()) {
+      def->SetName(Render(e));
+      def->SetKind(fkText);
+      break;
+    }
     def->SetName(e.literalKind == tkString ? StoredString(e.text) : e.text);
     def->SetKind(LiteralKind(e.literalKind));
     break;
@@ -801,6 +831,11 @@ void TKvSelectParser::StoreColumnArgument(const Expr& e, TKvFunctionDef* def,
   def->Clear();
   switch (e.type) {
   case Expr::Literal:
+    if (!e.typeWord.isEmpty()) {
+      def->SetName(Render(e));
+      def->SetKind(fkText);
+      break;
+    }
     def->SetName(e.literalKind == tkString ? StoredString(e.text) : e.text);
     def->SetKind(LiteralKind(e.literalKind));
     break;
@@ -876,8 +911,13 @@ void TKvSelectParser::ReadExpression(TKvFunctionDef* def, TKvTableDef*& table, b
   def->Clear();
   switch (e.type) {
   case Expr::Literal:
-    def->SetName(e.literalKind == tkString ? StoredString(e.text) : e.text);
-    def->SetKind(LiteralKind(e.literalKind));
+    if (!e.typeWord.isEmpty()) {
+      def->SetName(Render(e));
+      def->SetKind(fkExpression);
+    } else {
+      def->SetName(e.literalKind == tkString ? StoredString(e.text) : e.text);
+      def->SetKind(LiteralKind(e.literalKind));
+    }
     table = nullptr;
     break;
   case Expr::Name:
@@ -960,6 +1000,15 @@ void TKvSelectParser::ReadFromList() {
       }
       break;
     }
+    if (IsDelimiterToken(',') && !m_newGroup) {
+      Next();
+      if (Kind() != tkIdentifier && Kind() != tkQuoted) {
+        m_state = psError;
+        break;
+      }
+      m_newGroup = true;
+      continue;
+    }
     if (!m_newGroup) {
       // Two table entries need a comma between them.
       m_state = psError;
@@ -968,14 +1017,6 @@ void TKvSelectParser::ReadFromList() {
     ReadTableItem();
     if (m_state == psError) break;
     m_newGroup = false;
-    if (IsDelimiterToken(',')) {
-      Next();
-      if (Kind() != tkIdentifier && Kind() != tkQuoted) {
-        m_state = psError;
-        break;
-      }
-      m_newGroup = true;
-    }
   }
   if (m_state == psError) m_tableDefs->Clear();
 }
@@ -1012,8 +1053,9 @@ TKvTableDef* TKvSelectParser::DeclareTable(const QString& name, const QString& a
       return nullptr;
     }
     t->SetTableName(name);
-  } else if (!m_tookOver && AnonymousTable()) {
-    // The unqualified columns read so far belong to this table.
+  } else if (m_declared.isEmpty() && AnonymousTable()) {
+    // The unqualified columns read so far belong to the first table, as long as it stays the
+    // only one.
     t = AnonymousTable();
     t->SetTableName(name);
     if (!alias.isEmpty()) t->SetAlias(alias);
@@ -1342,7 +1384,9 @@ void TKvSelectParser::CheckStatement() {
       return;
     }
   }
-  // The writer puts joins in its own order; it must be the order they were read in.
+  // The writer puts joins in its own order: each table after the one it joins to. Inner joins
+  // and left joins (keeping all rows of that earlier table) give the same rows in any such
+  // order; right and full joins keep rows of what came before, so their order must stay.
   if (!m_declared.isEmpty()) {
     const QList<const TKvTableDef*> written = KvFromOrder(m_tableDefs.get());
     int i = 0;
@@ -1350,13 +1394,24 @@ void TKvSelectParser::CheckStatement() {
       int j = i + 1;
       while (j < m_declared.size() && !m_groupStarts[j])
         ++j;
+      bool outer = false;
+      for (int k = i; k < j; ++k) {
+        const TKvJoinDefs* joins = m_declared[k]->Joins();
+        for (int n = 0; n < joins->Count(); ++n) {
+          const TKvJoinType type = joins->Items(n)->JoinType();
+          outer = outer || type == jtRightOuter || type == jtFullOuter;
+        }
+      }
       const int at = int(written.indexOf(m_declared[i]));
-      for (int k = i; k < j; ++k)
-        if (at < 0 || at + (k - i) >= written.size() || written[at + (k - i)] != m_declared[k]) {
-          const TKvTableDef* wrong = m_declared[k];
-          FailAt(m_joinPos.value(wrong, Here()));
+      for (int k = i; k < j; ++k) {
+        const bool sameGroup = at >= 0 && written.mid(at, j - i).contains(m_declared[k]);
+        const bool samePlace =
+            at >= 0 && at + (k - i) < written.size() && written[at + (k - i)] == m_declared[k];
+        if (!sameGroup || (outer && !samePlace)) {
+          FailAt(m_joinPos.value(m_declared[k], Here()));
           return;
         }
+      }
       i = j;
     }
   }

@@ -152,6 +152,7 @@ private:
   friend class ConditionReader;
 
   TKvTableDef* AnonymousTable() const;
+  bool StartsItem() const;
   TKvTableDef* QualifierTable(const QString& qualifier, const TokenPos& at, bool mayCreate);
   TKvTableDef* DeclareTable(const QString& name, const QString& alias, const TokenPos& at);
   void SplitAnonymousTable();

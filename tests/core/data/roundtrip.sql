@@ -1,0 +1,994 @@
+SELECT 
+  T.A
+FROM
+  T
+
+;
+SELECT 
+  T.A,
+  T.B,
+  T.C
+FROM
+  T
+
+;
+SELECT 
+  T.A AS X,
+  T.B AS "Mixed Case"
+FROM
+  T
+
+;
+SELECT DISTINCT 
+  T.A,
+  T.B
+FROM
+  T
+
+;
+SELECT *
+FROM
+  T
+
+;
+SELECT *
+FROM
+  T
+WHERE
+  (A = 1)
+
+;
+SELECT 
+  T.*
+FROM
+  T
+
+;
+SELECT 
+  A.*,
+  B.X
+FROM
+  T1 A,
+  T2 B
+
+;
+SELECT 
+  count(*) AS FIELD_1
+FROM
+  T
+
+;
+SELECT 
+  sum(T.B) AS FIELD_1
+FROM
+  T
+
+;
+SELECT 
+  T.A,
+  sum(T.B) AS FIELD_1
+FROM
+  T
+GROUP BY
+  T.A
+
+;
+SELECT 
+  T.A,
+  sum(T.B) AS TOTAL
+FROM
+  T
+GROUP BY
+  T.A
+HAVING
+  (sum(B) > 10)
+
+;
+SELECT 
+  T.A,
+  count(*) AS FIELD_1,
+  max(T.C) AS FIELD_2,
+  min(T.D) AS FIELD_3,
+  avg(T.E) AS FIELD_4
+FROM
+  T
+GROUP BY
+  T.A
+
+;
+SELECT 
+  T.A,
+  T.B,
+  count(*) AS FIELD_1
+FROM
+  T
+GROUP BY
+  T.A,
+  T.B
+HAVING
+  (count(*) > 1) AND 
+  (max(C) < 5)
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (A = 1) AND 
+  (B LIKE 'X%') AND 
+  (C IS NULL)
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (A = 1) OR 
+  (B = 2)
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  NOT ((A = 1) OR 
+  (B = 2))
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  NOT ((A = 1) AND 
+  (B = 2))
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  NOT ((A = 1))
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  ((A = 1) AND 
+  (B = 2)) OR 
+  ((C = 3) AND 
+  (D = 4))
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (A = 1) AND 
+  ((B = 2) OR 
+  (C = 3))
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (A IN (1, 2, 3))
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (A NOT IN ('x', 'y'))
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (A BETWEEN 1 AND 10)
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (A NOT BETWEEN -5 AND 5.5)
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (A IS NOT NULL) AND 
+  (B IS NULL)
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (A LIKE '%''%')
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (A NOT LIKE '')
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (A <> B) AND 
+  (A >= C) AND 
+  (A <= D) AND 
+  (A > E) AND 
+  (A < F)
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (A + 1 > B * 2)
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (upper(A) = 'X') AND 
+  (LOWER(B) = upper(C))
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (T.A = U.B)
+
+;
+SELECT 
+  A || B AS FIELD_1
+FROM
+  T
+
+;
+SELECT 
+  A + B * C - D / E AS CALC
+FROM
+  T
+
+;
+SELECT 
+  'text' AS FIELD_1,
+  12 AS FIELD_2,
+  12.50 AS FIELD_3,
+  -3 AS FIELD_4
+FROM
+  T
+
+;
+SELECT 
+  COALESCE(T.A, T.B, 'none') AS V
+FROM
+  T
+
+;
+SELECT 
+  gen_id(G, 1) AS FIELD_1
+FROM
+  RDB$DATABASE
+
+;
+SELECT 
+  T.A
+FROM
+  T
+ORDER BY
+  A
+
+;
+SELECT 
+  T.A
+FROM
+  T
+ORDER BY
+  A DESC
+
+;
+SELECT 
+  T.A,
+  T.B
+FROM
+  T
+ORDER BY
+  A,
+  B DESC
+
+;
+SELECT 
+  T.A,
+  T.B
+FROM
+  T
+ORDER BY
+  2,
+  1 DESC
+
+;
+SELECT 
+  T.A
+FROM
+  T
+ORDER BY
+  T.A DESC
+
+;
+SELECT 
+  O.ID
+FROM
+  ORDERS O 
+  LEFT OUTER JOIN CUSTOMERS K ON (O.CUST = K.ID)
+WHERE
+  (O.TOTAL > 100) AND 
+  (K.NAME LIKE 'A%')
+ORDER BY
+  O.ID DESC
+
+;
+SELECT 
+  O.ID,
+  K.NAME
+FROM
+  ORDERS O 
+  INNER JOIN CUSTOMERS K ON (O.CUST = K.ID)
+
+;
+SELECT 
+  O.ID,
+  K.NAME
+FROM
+  ORDERS O 
+  RIGHT OUTER JOIN CUSTOMERS K ON (O.CUST = K.ID)
+
+;
+SELECT 
+  O.ID,
+  K.NAME
+FROM
+  ORDERS O 
+  FULL OUTER JOIN CUSTOMERS K ON (O.CUST = K.ID)
+
+;
+SELECT 
+  O.ID,
+  K.NAME
+FROM
+  ORDERS O 
+  LEFT OUTER JOIN CUSTOMERS K ON (O.CUST >= K.ID)
+
+;
+SELECT 
+  O.ID,
+  K.NAME
+FROM
+  ORDERS O 
+  INNER JOIN CUSTOMERS K ON (O.CUST <> K.ID)
+
+;
+SELECT 
+  O.ID,
+  K.NAME
+FROM
+  ORDERS O 
+  INNER JOIN CUSTOMERS K ON (O.CUST < K.ID)
+
+;
+SELECT 
+  O.ID,
+  K.NAME
+FROM
+  ORDERS O 
+  INNER JOIN CUSTOMERS K ON (O.CUST < K.ID)
+
+;
+SELECT 
+  O.ID,
+  K.NAME
+FROM
+  ORDERS O 
+  INNER JOIN CUSTOMERS K ON (O.A = K.A) AND (O.B = K.B)
+
+;
+SELECT 
+  O.ID,
+  K.NAME,
+  P.TITLE
+FROM
+  ORDERS O 
+  INNER JOIN CUSTOMERS K ON (O.CUST = K.ID)
+  INNER JOIN PRODUCTS P ON (O.PROD = P.ID)
+
+;
+SELECT 
+  O.ID,
+  K.NAME,
+  C.NAME
+FROM
+  ORDERS O 
+  INNER JOIN CUSTOMERS K ON (O.CUST = K.ID)  
+  LEFT OUTER JOIN COUNTRIES C ON (K.COUNTRY = C.CODE)
+
+;
+SELECT 
+  A.X,
+  B.Y,
+  C.Z,
+  D.W
+FROM
+  TA A 
+  INNER JOIN TB B ON (A.ID = B.AID)
+  INNER JOIN TD D ON (A.ID = D.AID)  
+  INNER JOIN TC C ON (B.ID = C.BID)
+
+;
+SELECT 
+  A.X,
+  B.Y,
+  C.Z,
+  D.W
+FROM
+  TA A 
+  INNER JOIN TB B ON (A.ID = B.AID)
+  INNER JOIN TD D ON (A.ID = D.AID)  
+  INNER JOIN TC C ON (B.ID = C.BID)
+
+;
+SELECT 
+  A.X,
+  B.Y
+FROM
+  TA A,
+  TB B
+WHERE
+  (A.ID = B.AID)
+
+;
+SELECT 
+  A.X,
+  B.Y,
+  C.Z
+FROM
+  TA A 
+  INNER JOIN TB B ON (A.ID = B.AID),
+  TC C
+
+;
+SELECT 
+  X,
+  Y
+FROM
+  TA A 
+  INNER JOIN TB B ON (A.ID = B.AID)
+
+;
+SELECT 
+  "lower case"."col"
+FROM
+  "lower case"
+
+;
+SELECT 
+  "Order"."Select"
+FROM
+  "Order"
+
+;
+SELECT 
+  "My Table".ID
+FROM
+  "My Table"
+
+;
+SELECT 
+  E.FULL_NAME,
+  D.DEPARTMENT
+FROM
+  EMPLOYEE E 
+  INNER JOIN DEPARTMENT D ON (E.DEPT_NO = D.DEPT_NO)
+WHERE
+  (E.SALARY > 50000)
+ORDER BY
+  D.DEPARTMENT,
+  E.FULL_NAME
+
+;
+SELECT 
+  EMPLOYEE.DEPT_NO,
+  count(*) AS CNT,
+  sum(EMPLOYEE.SALARY) AS TOTAL
+FROM
+  EMPLOYEE
+GROUP BY
+  EMPLOYEE.DEPT_NO
+HAVING
+  (count(*) > 1)
+ORDER BY
+  1
+
+;
+SELECT DISTINCT 
+  E.JOB_CODE,
+  J.JOB_TITLE
+FROM
+  EMPLOYEE E 
+  INNER JOIN JOB J ON (E.JOB_CODE = J.JOB_CODE) AND (E.JOB_GRADE = J.JOB_GRADE) AND (E.JOB_COUNTRY = J.JOB_COUNTRY)
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (A = 'it''s') OR 
+  (B = '''quoted''') OR 
+  (C = '"double"')
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  ((A = 1))
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (NOT ((A = 1))) AND 
+  (B = 2)
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (A = 1) AND 
+  (B = 2) AND 
+  (C = 3) AND 
+  (D = 4) AND 
+  (E = 5)
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (A = 1) OR 
+  (B = 2) OR 
+  (C = 3) OR 
+  (D = 4)
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (A IN (B, C, 'd', 1.5))
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (A = -1)
+
+;
+SELECT 
+  T.A,
+  U.B,
+  count(*) AS FIELD_1
+FROM
+  T 
+  INNER JOIN U ON (T.ID = U.TID)
+GROUP BY
+  T.A,
+  U.B
+
+;
+SELECT 
+  T.A,
+  sum(U.B) AS FIELD_1
+FROM
+  T 
+  LEFT OUTER JOIN U ON (T.ID = U.TID)
+GROUP BY
+  T.A
+HAVING
+  (sum(U.B) IS NOT NULL)
+
+;
+SELECT 
+  max(A) - min(A) AS SPAN
+FROM
+  T
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (A BETWEEN B AND C) AND 
+  (D NOT BETWEEN 1 AND 2)
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (A LIKE 'x') OR 
+  (A LIKE 'y') OR 
+  (NOT ((A LIKE 'z')))
+
+;
+SELECT 
+  RDB$RELATIONS.RDB$RELATION_NAME
+FROM
+  RDB$RELATIONS
+WHERE
+  (RDB$SYSTEM_FLAG = 0)
+ORDER BY
+  RDB$RELATION_NAME
+
+;
+SELECT 
+  T$X.A$B,
+  T$X.C_D
+FROM
+  T$X
+
+;
+SELECT 
+  EMPLOYEE.EMP_NO,
+  SALARY * 1.1 AS RAISED
+FROM
+  EMPLOYEE
+WHERE
+  (SALARY < 100000)
+ORDER BY
+  2 DESC
+
+;
+SELECT 
+  A,
+  B
+FROM
+  T1 X,
+  T2 Y,
+  T3 Z
+
+;
+SELECT 
+  X.A,
+  Y.B,
+  Z.C
+FROM
+  T1 X,
+  T2 Y,
+  T3 Z
+WHERE
+  (X.ID = Y.ID) AND 
+  (Y.ID = Z.ID)
+
+;
+SELECT 
+  count(T.ID) AS FIELD_1
+FROM
+  T
+
+;
+SELECT 
+  avg(T.V) AS FIELD_1,
+  min(T.V) AS FIELD_2,
+  max(T.V) AS FIELD_3
+FROM
+  T
+WHERE
+  (T.K = 'k')
+
+;
+SELECT 
+  T.SUBSTR
+FROM
+  T
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (A = B)
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  ((T.A IS NULL) AND 
+  (T.B IS NOT NULL)) OR 
+  (T.C = 1)
+
+;
+SELECT 
+  T.A,
+  T.B AS BB,
+  T.C AS CC
+FROM
+  T
+
+;
+SELECT 
+  T.A
+FROM
+  T
+ORDER BY
+  A
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (A IN (1, 2)) OR 
+  (B NOT IN (3))
+
+;
+SELECT 
+  LIST(T.A) AS FIELD_1
+FROM
+  T
+
+;
+SELECT 
+  T.A
+FROM
+  T
+ROWS 10
+;
+SELECT 
+  T.A
+FROM
+  T
+ORDER BY
+  A
+ROWS 1 TO 10
+;
+SELECT 
+  T.A
+FROM
+  T
+ROWS 5 TO 20 BY 2
+;
+SELECT 
+  T.A
+FROM
+  T
+ROWS 10 PERCENT
+;
+SELECT 
+  T.A
+FROM
+  T
+ROWS 10 PERCENT WITH TIES
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (A = 1)
+ROWS 3
+;
+SELECT 
+  T.A,
+  count(*) AS FIELD_1
+FROM
+  T
+GROUP BY
+  T.A
+ROWS 2
+;
+SELECT 
+  T.A,
+  count(*) AS FIELD_1
+FROM
+  T
+GROUP BY
+  T.A
+HAVING
+  (count(*) > 1)
+ROWS 2
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (A = 'x;y')
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (A = '+')
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (A = '')
+
+;
+SELECT 
+  P.PROJ_NAME,
+  E.FULL_NAME
+FROM
+  PROJECT P 
+  INNER JOIN EMPLOYEE E ON (P.TEAM_LEADER = E.EMP_NO)
+WHERE
+  (P.PRODUCT = 'software')
+ORDER BY
+  P.PROJ_NAME
+
+;
+SELECT 
+  C.CUSTOMER,
+  S.TOTAL_VALUE
+FROM
+  CUSTOMER C 
+  LEFT OUTER JOIN SALES S ON (C.CUST_NO = S.CUST_NO)
+WHERE
+  (S.TOTAL_VALUE > 100) OR 
+  (S.TOTAL_VALUE IS NULL)
+
+;
+SELECT 
+  H.EMP_NO,
+  H.OLD_SALARY,
+  H.NEW_SALARY
+FROM
+  SALARY_HISTORY H
+WHERE
+  (H.PERCENT_CHANGE BETWEEN -10 AND 10)
+ORDER BY
+  H.EMP_NO,
+  H.CHANGE_DATE DESC
+
+;
+SELECT 
+  J.JOB_TITLE,
+  J.MIN_SALARY,
+  J.MAX_SALARY
+FROM
+  JOB J
+WHERE
+  (J.MAX_SALARY - J.MIN_SALARY > 50000)
+
+;
+SELECT 
+  D.DEPARTMENT,
+  D.BUDGET
+FROM
+  DEPARTMENT D
+WHERE
+  (D.BUDGET >= 500000) AND 
+  (D.LOCATION IN ('Monterey', 'Burlington, VT'))
+
+;
+SELECT 
+  C.COUNTRY,
+  C.CURRENCY
+FROM
+  COUNTRY C
+ORDER BY
+  C.COUNTRY
+
+;
+SELECT 
+  E.EMP_NO,
+  EP.PROJ_ID
+FROM
+  EMPLOYEE E 
+  INNER JOIN EMPLOYEE_PROJECT EP ON (E.EMP_NO = EP.EMP_NO)
+
+;
+SELECT 
+  B.FISCAL_YEAR,
+  B.PROJ_ID,
+  sum(B.PROJECTED_BUDGET) AS FIELD_1
+FROM
+  PROJ_DEPT_BUDGET B
+GROUP BY
+  B.FISCAL_YEAR,
+  B.PROJ_ID
+
+;
+SELECT 
+  T.A
+FROM
+  T
+WHERE
+  (D BETWEEN DATE '2004-01-01' AND DATE '2004-12-31')
+
+;
+SELECT 
+  TIMESTAMP '2004-01-01 10:00:00' AS FIELD_1,
+  TIME '10:00' AS FIELD_2
+FROM
+  RDB$DATABASE
+
+;
+SELECT 
+  A
+FROM
+  T1 X 
+  INNER JOIN T2 Y ON (X.ID = Y.XID)
+  INNER JOIN T4 W ON (X.ID = W.XID)  
+  INNER JOIN T3 Z ON (Y.ID = Z.YID)
+
+;
+SELECT 
+  A
+FROM
+  T1 X 
+  LEFT OUTER JOIN T2 Y ON (X.ID = Y.XID)
+  LEFT OUTER JOIN T4 W ON (X.ID = W.XID)  
+  INNER JOIN T3 Z ON (Y.ID = Z.YID)
+
+;
+SELECT 
+  X.A
+FROM
+  T1 X 
+  RIGHT OUTER JOIN T2 Y ON (X.ID = Y.XID)
+
+;
