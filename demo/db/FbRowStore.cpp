@@ -11,10 +11,16 @@ void TFbRowStore::Reset(int columns) {
 
 void TFbRowStore::AppendRow(TFbQuery& query) {
   if (m_rows % RowsPerChunk == 0) {
-    // The block before is complete: give back its spare room.
-    if (!m_chunks.empty()) m_chunks.back().Text.Shrink();
+    // The block before is complete: give back its spare room, and start the next one about its
+    // size so that filling it needs no regrowth.
+    std::size_t expected = 0;
+    if (!m_chunks.empty()) {
+      m_chunks.back().Text.Shrink();
+      expected = m_chunks.back().Text.Size();
+    }
     m_chunks.emplace_back();
     m_chunks.back().Cells.reserve(std::size_t(RowsPerChunk) * std::size_t(m_columns));
+    if (expected) m_chunks.back().Text.Reserve(expected + expected / 8);
   }
   TChunk& chunk = m_chunks.back();
   const std::size_t cells = chunk.Cells.size();
