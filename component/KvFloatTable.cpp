@@ -794,9 +794,11 @@ void TKvTable::Paint(QPainter& painter) {
   const QRect client = ClientBounds();
   const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
   const quint64 stamp = m_workArea->LookStamp();
+  // Options are only stored when written; they count as soon as the window is painted again.
+  const int options = int(m_workArea->Owner()->Options());
   const QSize device = (QSizeF(client.size()) * dpr).toSize();
-  if (!m_cacheValid || m_cacheStamp != stamp || m_cache.size() != device ||
-      m_cache.devicePixelRatio() != dpr) {
+  if (!m_cacheValid || m_cacheStamp != stamp || m_cacheOptions != options ||
+      m_cache.size() != device || m_cache.devicePixelRatio() != dpr) {
     if (m_cache.size() != device) m_cache = QPixmap(device);
     m_cache.setDevicePixelRatio(dpr);
     m_cache.fill(Qt::transparent);
@@ -805,6 +807,7 @@ void TKvTable::Paint(QPainter& painter) {
     Render(p);
     m_cacheValid = true;
     m_cacheStamp = stamp;
+    m_cacheOptions = options;
   }
   painter.drawPixmap(client.topLeft(), m_cache);
 }

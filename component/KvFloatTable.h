@@ -294,4 +294,5 @@ private:
   QPixmap m_cache;
   bool m_cacheValid = false;
   quint64 m_cacheStamp = 0;
+  int m_cacheOptions = -1;
 };
