@@ -159,9 +159,8 @@ bool TFbQuery::Next() {
     ++m_rowsFetched;
     return true;
   }
-  Fb::TStatus status;
   try {
-    if (m_cursor->fetchNext(&status, m_row.data()) == Firebird::IStatus::RESULT_OK) {
+    if (m_cursor->fetchNext(&m_fetchStatus, m_row.data()) == Firebird::IStatus::RESULT_OK) {
       m_hasRow = true;
       ++m_rowsFetched;
       return true;

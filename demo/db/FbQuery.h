@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FbError.h"
 #include "FbValue.h"
 #include "KvDataSet.h"
 
@@ -86,7 +87,8 @@ private:
   Firebird::IMessageMetadata* m_meta = nullptr;
   std::vector<unsigned char> m_row;
   TFbRowFormatter m_format;
-  bool m_pending = false; // Open fetched a row that Next has not handed out yet
+  Fb::TStatus m_fetchStatus; // reused: Next runs once a row
+  bool m_pending = false;    // Open fetched a row that Next has not handed out yet
   bool m_hasRow = false;
   bool m_eof = true;
   qint64 m_rowsFetched = 0;
