@@ -91,3 +91,14 @@ QString TKvIBScanner::QuoteName(const QString& s) const {
 void TKvIBScanner::TokenRead(QString& token) const {
   if (m_tokenKind == tkIdentifier && !m_tokenWasQuoted) token = token.toUpper();
 }
+
+QString TKvIBScanner::QuoteIdentifier(const QString& s) const {
+  if (m_dialect != kibDialect3) return QuoteName(s);
+  if (!IsKeyword(s) && !IsFunction(s) && IsIdentifier(s)) return s;
+  QString r = QStringLiteral("\"");
+  for (QChar c : s) {
+    r += c;
+    if (c == QLatin1Char('"')) r += c;
+  }
+  return r + QLatin1Char('"');
+}

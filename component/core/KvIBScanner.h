@@ -25,6 +25,7 @@ public:
   QString GetKeywordList() const override;
   QString Unquote(const QString& s) const override;
   QString QuoteName(const QString& s) const override;
+  QString QuoteIdentifier(const QString& s) const override;
 
   TKvSQLDialect SQLDialect() const { return m_dialect; }
   void SetSQLDialect(TKvSQLDialect dialect) { m_dialect = dialect; }

@@ -27,9 +27,9 @@ bool IsQuoteChar(QChar c) {
   return c == QLatin1Char('"') || c == QLatin1Char('\'');
 }
 
-// Quoting of names by the model.
+// Quoting of one name (a table, alias or column name as the database stores it).
 QString ModelQuoteName(const TKvSelectParser* parser, const QString& s) {
-  return parser ? parser->Scanner()->QuoteName(s) : s;
+  return parser ? parser->Scanner()->QuoteIdentifier(s) : s;
 }
 
 // A table named like a desktop-database file ("orders.db") is quoted whole. Only table names
@@ -39,7 +39,12 @@ QString TableQuoteName(const TKvSelectParser* parser, const QString& s) {
   const TKvSQLScanner* scanner = parser->Scanner();
   if (scanner->QuoteNamesEnabled() && s.toLower().contains(QLatin1String(".db")))
     return scanner->NameQuoteChar() + s + scanner->NameQuoteChar();
-  return scanner->QuoteName(s);
+  return scanner->QuoteIdentifier(s);
+}
+
+// A qualified name as written in a condition: parts already in quotes stay.
+QString QuoteQualified(const TKvSelectParser* parser, const QString& s) {
+  return parser ? parser->Scanner()->QuoteName(s) : s;
 }
 
 QString ListQuoteName(const TKvSelectParser* parser, const QString& line) {
@@ -83,12 +88,13 @@ QString TKvFunctionDef::GetSQL() const {
   case fkFunction:
     return FormatFunction(m_name) + QStringLiteral("()");
   case fkField: {
+    const TKvTableDef* table = QualifyingTable();
+    // Operands of conditions hold their qualified text; columns of a table one name.
+    if (!table) return QuoteQualified(Parser(), m_name);
     // "T.*" keeps its star bare.
     QString r = m_name == QLatin1String("*") ? m_name : QuoteName(m_name);
-    if (const TKvTableDef* table = QualifyingTable()) {
-      const QString q = table->AliasOrName();
-      if (!q.isEmpty()) r = QuoteName(q) + QLatin1Char('.') + r;
-    }
+    const QString q = table->AliasOrName();
+    if (!q.isEmpty()) r = QuoteName(q) + QLatin1Char('.') + r;
     return r;
   }
   case fkString: {
@@ -448,8 +454,8 @@ QStringList TKvGroupByItems::DerivedItems() const {
     const TKvTableDef* t = f->Table();
     const QString q = t ? t->AliasOrName() : QString();
     const QString name =
-        f->Name() == QLatin1String("*") ? f->Name() : scanner->QuoteName(f->Name());
-    items << (q.isEmpty() ? name : scanner->QuoteName(q) + QLatin1Char('.') + name);
+        f->Name() == QLatin1String("*") ? f->Name() : scanner->QuoteIdentifier(f->Name());
+    items << (q.isEmpty() ? name : scanner->QuoteIdentifier(q) + QLatin1Char('.') + name);
   }
   return items;
 }

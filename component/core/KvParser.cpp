@@ -321,8 +321,11 @@ private:
     return Predicate(c);
   }
 
+  // Reads an operand whose qualifiers must name tables of the FROM clause.
+  bool Operand(Expr& e) { return m_expr.Read(e) && m_p.CheckQualifiers(e); }
+
   bool Predicate(Condition& c) {
-    if (!m_expr.Read(c.field)) return false;
+    if (!Operand(c.field)) return false;
     // The operator: the longest run of keyword and comparison tokens that spells one.
     TKvSQLScanner* sc = m_p.Scanner();
     const TokenPos opPos = m_p.Here();
@@ -363,13 +366,13 @@ private:
         arg.pos = m_p.Here();
         for (;;) {
           Expr item;
-          if (!m_expr.Read(item)) return false;
+          if (!Operand(item)) return false;
           arg.args << item;
           if (!m_p.IsDelimiterToken(',')) break;
           m_p.Next();
         }
       } else {
-        if (!m_expr.Read(arg)) return false;
+        if (!Operand(arg)) return false;
       }
       if (!found->Postfix().isEmpty()) {
         if (m_p.Tok() != found->Postfix()) return Error();
@@ -733,9 +736,9 @@ TKvTableDef* TKvSelectParser::QualifierTable(const QString& qualifier, const Tok
 }
 
 QString TKvSelectParser::RenderName(const QString& qualifier, const QString& name) const {
-  const QString n = name == QLatin1String("*") ? name : m_scanner->QuoteName(name);
+  const QString n = name == QLatin1String("*") ? name : m_scanner->QuoteIdentifier(name);
   if (qualifier.isEmpty()) return n;
-  return m_scanner->QuoteName(qualifier) + QLatin1Char('.') + n;
+  return m_scanner->QuoteIdentifier(qualifier) + QLatin1Char('.') + n;
 }
 
 QString TKvSelectParser::Render(const Expr& e) const {
@@ -1284,7 +1287,7 @@ QStringList TKvSelectParser::ReadNameList(bool withDirections) {
       Next();
     } else if (Kind() == tkIdentifier || Kind() == tkQuoted) {
       auto part = [this] {
-        return m_scanner->TokenWasQuoted() ? m_scanner->QuoteName(Tok()) : Tok();
+        return m_scanner->TokenWasQuoted() ? m_scanner->QuoteIdentifier(Tok()) : Tok();
       };
       item = part();
       Next();
@@ -1450,8 +1453,9 @@ void TKvSelectParser::CheckGroupBy() {
       if (f && f->Kind() == fkField && m_columnPos.contains(f)) {
         const TKvTableDef* t = f->Table();
         const QString q = t ? t->AliasOrName() : QString();
-        const QString name = m_scanner->QuoteName(f->Name());
-        const QString item = q.isEmpty() ? name : m_scanner->QuoteName(q) + QLatin1Char('.') + name;
+        const QString name = m_scanner->QuoteIdentifier(f->Name());
+        const QString item =
+            q.isEmpty() ? name : m_scanner->QuoteIdentifier(q) + QLatin1Char('.') + name;
         if (key(item) == key(derived[d])) {
           FailAt(m_columnPos.value(f));
           return;

@@ -483,6 +483,11 @@ QString QuotedStr(const QString& s, QChar quote) {
 
 } // namespace
 
+QString TKvSQLScanner::QuoteIdentifier(const QString& s) const {
+  if (!QuoteNamesEnabled()) return QuoteName(s);
+  return QuotedStr(s, NameQuoteChar());
+}
+
 QString TKvSQLScanner::QuoteName(const QString& s) const {
   if (!QuoteNamesEnabled()) return s;
   const QChar q = NameQuoteChar();

@@ -127,6 +127,8 @@ public:
   virtual void LoadFunctions();
   virtual void LoadOperators();
   virtual QString QuoteName(const QString& s) const;
+  // Quotes one name as a whole (a dot inside is part of the name), when the dialect needs it.
+  virtual QString QuoteIdentifier(const QString& s) const;
 
   // Everything NextToken changes, for look-ahead and backing up without rescanning.
   struct TState {

@@ -263,14 +263,6 @@ WHERE
 
 ;
 SELECT 
-  T.A
-FROM
-  T
-WHERE
-  (T.A = U.B)
-
-;
-SELECT 
   A || B AS FIELD_1
 FROM
   T
