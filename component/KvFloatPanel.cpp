@@ -133,7 +133,7 @@ void TKvWorkArea::LookChanged() {
   QPalette aliasPalette = m_aliasEditor->palette();
   aliasPalette.setColor(QPalette::Base, KvColor(m_owner->Palette().ActiveCaption()));
   m_aliasEditor->setPalette(aliasPalette);
-  viewport()->update();
+  InvalidateAll();
 }
 
 // --- objects ---
@@ -221,7 +221,7 @@ void TKvWorkArea::Clear() {
   m_joins.clear();
   qDeleteAll(m_tables);
   m_tables.clear();
-  viewport()->update();
+  InvalidateAll();
 }
 
 TKvTable* TKvWorkArea::FindTable(const QString& name) const {
@@ -266,7 +266,14 @@ void TKvWorkArea::InvalidateLogical(const QRect& logical) {
 void TKvWorkArea::InvalidateClient(const QRegion& client) {
   if (client.isEmpty()) return;
   if (m_trackInvalidated) m_invalidated += client;
+  m_linkDirty += client;
   viewport()->update(client);
+}
+
+void TKvWorkArea::InvalidateAll() {
+  m_linkDirty = QRegion(viewport()->rect());
+  if (m_trackInvalidated) m_invalidated += viewport()->rect();
+  viewport()->update();
 }
 
 QRegion TKvWorkArea::TakeInvalidated() {
@@ -292,6 +299,22 @@ void TKvWorkArea::resizeEvent(QResizeEvent* event) {
 
 void TKvWorkArea::scrollContentsBy(int dx, int dy) {
   HideHint();
+  // The drawn links move with the surface; only the uncovered strips need drawing again.
+  if (!m_linkLayer.isNull()) {
+    const qreal dpr = m_linkLayer.devicePixelRatio();
+    QImage moved(m_linkLayer.size(), m_linkLayer.format());
+    moved.setDevicePixelRatio(dpr);
+    moved.fill(Qt::transparent);
+    QPainter p(&moved);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.drawImage(QPoint(dx, dy), m_linkLayer);
+    p.end();
+    m_linkLayer = moved;
+    m_linkLayerScroll = ScrollPos();
+    const QRect view = viewport()->rect();
+    m_linkDirty = m_linkDirty.translated(dx, dy).intersected(view);
+    m_linkDirty += QRegion(view).subtracted(QRegion(view.translated(dx, dy)));
+  }
   viewport()->scroll(dx, dy);
 }
 
@@ -397,19 +420,30 @@ void TKvWorkArea::paintEvent(QPaintEvent* event) {
 }
 
 void TKvWorkArea::PaintSurface(QPainter& painter, const QRect& clip) {
-  painter.fillRect(clip, SurfaceColor());
-  const QPoint scroll = ScrollPos();
-  const QRect logicalClip = clip.translated(scroll);
-  // Links first: the windows cover them.
-  painter.setRenderHint(QPainter::Antialiasing, true);
-  for (TKvLink* link : m_links)
-    if (link->Bounds().intersects(logicalClip)) link->Paint(painter);
-  painter.setRenderHint(QPainter::Antialiasing, false);
-  // Bottom-most window first, so the upper ones cover it.
-  for (qsizetype i = m_tables.size() - 1; i >= 0; --i) {
-    TKvTable* table = m_tables[i];
-    if (table->BoundsRect().intersects(logicalClip)) table->Paint(painter);
+  const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+  // Topmost window first: whatever is covered already is not drawn at all.
+  QRegion covered;
+  QList<QPair<TKvTable*, QRegion>> visible;
+  const QRegion clipRegion(clip);
+  for (TKvTable* table : m_tables) {
+    const QRect bounds = table->ClientBounds().intersected(clip);
+    if (bounds.isEmpty()) continue;
+    const QRegion part = QRegion(bounds).subtracted(covered);
+    if (part.isEmpty()) continue;
+    visible.append({table, part});
+    covered += bounds;
   }
+  const QRegion open = clipRegion.subtracted(covered);
+  painter.save();
+  painter.setClipRegion(open, Qt::IntersectClip);
+  painter.fillRect(clip, SurfaceColor());
+  // Links run under the windows; they come from a picture kept between frames.
+  PaintLinkLayer(clip, dpr);
+  const QRectF source(QPointF(clip.topLeft()) * dpr, QSizeF(clip.size()) * dpr);
+  painter.drawImage(QRectF(clip), m_linkLayer, source);
+  painter.restore();
+  for (const auto& [table, part] : visible)
+    table->PaintVisible(painter, part);
   if (m_movingTable) {
     // While a window is dragged its links run over the other windows, never over itself.
     painter.save();
@@ -429,6 +463,29 @@ void TKvWorkArea::PaintSurface(QPainter& painter, const QRect& clip) {
       painter.restore();
     }
   }
+}
+
+void TKvWorkArea::PaintLinkLayer(const QRect& clip, qreal dpr) {
+  const QSize size = (QSizeF(viewport()->size()) * dpr).toSize();
+  if (m_linkLayer.size() != size || m_linkLayer.devicePixelRatio() != dpr ||
+      m_linkLayerScroll != ScrollPos()) {
+    m_linkLayer = QImage(size, QImage::Format_ARGB32_Premultiplied);
+    m_linkLayer.setDevicePixelRatio(dpr);
+    m_linkLayerScroll = ScrollPos();
+    m_linkDirty = QRegion(viewport()->rect());
+  }
+  const QRegion todo = m_linkDirty.intersected(clip);
+  if (todo.isEmpty()) return;
+  m_linkDirty -= todo;
+  QPainter p(&m_linkLayer);
+  p.setClipRegion(todo);
+  p.setCompositionMode(QPainter::CompositionMode_Source);
+  p.fillRect(todo.boundingRect(), Qt::transparent);
+  p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  p.setRenderHint(QPainter::Antialiasing, true);
+  const QRect logical = todo.boundingRect().translated(ScrollPos());
+  for (TKvLink* link : m_links)
+    if (link->Bounds().intersects(logical)) link->Paint(p);
 }
 
 // --- hit testing and mouse ---
@@ -642,7 +699,7 @@ void TKvWorkArea::ShowLinkProperties(TKvLink* link, bool invalidateAll) {
   const bool ok = m_linkProp->exec() == QDialog::Accepted;
   if (ok && IsLink(link)) {
     if (invalidateAll)
-      viewport()->update();
+      InvalidateAll();
     else
       link->InvalidateRegion(0);
   }
@@ -920,7 +977,7 @@ void TKvWorkArea::FieldDragDrop(QPoint client) {
   if (!FieldDragOver(client, dsDragEnter)) return;
   TKvTable* active = ActiveTable();
   AddLink(active, m_dropItem->Table(), active->SelectedItem(), m_dropItem);
-  viewport()->update();
+  InvalidateAll();
 }
 
 void TKvWorkArea::EndFieldDrag() {

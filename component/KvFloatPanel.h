@@ -7,6 +7,7 @@
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QEvent>
+#include <QImage>
 #include <QLineEdit>
 #include <QPointer>
 #include <QRegion>
@@ -136,6 +137,7 @@ public:
   // --- invalidation ---
   void InvalidateLogical(const QRect& logical);
   void InvalidateClient(const QRegion& client);
+  void InvalidateAll();
   // Everything invalidated since the last call (client coordinates), for measurements.
   QRegion TakeInvalidated();
   void SetTrackInvalidated(bool on) { m_trackInvalidated = on; }
@@ -209,6 +211,7 @@ private:
   bool IsOwnDrag(const QMimeData* data) const;
   QPoint ToOwner(QPoint client) const;
   void RowScrollBarChanged(int value);
+  void PaintLinkLayer(const QRect& clip, qreal dpr);
   void SearchEditorChanged(const QString& text);
   void SearchEditorExit();
   void ShowLinkProperties(TKvLink* link, bool invalidateAll);
@@ -249,6 +252,10 @@ private:
   quint64 m_lookStamp = 1;
   QRegion m_invalidated;
   bool m_trackInvalidated = false;
+  // The links as last drawn (client coordinates), and what of it is out of date.
+  QImage m_linkLayer;
+  QPoint m_linkLayerScroll;
+  QRegion m_linkDirty;
   // Tables already taken off the surface, freed once the event that removed them has returned.
   QList<TKvTable*> m_graveyard;
 };

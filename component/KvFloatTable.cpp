@@ -790,26 +790,38 @@ QColor TKvTable::GetClientColor() const {
 
 // --- painting ---
 
-void TKvTable::Paint(QPainter& painter) {
+void TKvTable::EnsureCache(qreal dpr) {
   const QRect client = ClientBounds();
-  const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
   const quint64 stamp = m_workArea->LookStamp();
   // Options are only stored when written; they count as soon as the window is painted again.
   const int options = int(m_workArea->Owner()->Options());
   const QSize device = (QSizeF(client.size()) * dpr).toSize();
-  if (!m_cacheValid || m_cacheStamp != stamp || m_cacheOptions != options ||
-      m_cache.size() != device || m_cache.devicePixelRatio() != dpr) {
-    if (m_cache.size() != device) m_cache = QPixmap(device);
-    m_cache.setDevicePixelRatio(dpr);
-    m_cache.fill(Qt::transparent);
-    QPainter p(&m_cache);
-    p.translate(-m_left, -m_top);
-    Render(p);
-    m_cacheValid = true;
-    m_cacheStamp = stamp;
-    m_cacheOptions = options;
-  }
-  painter.drawPixmap(client.topLeft(), m_cache);
+  if (m_cacheValid && m_cacheStamp == stamp && m_cacheOptions == options &&
+      m_cache.size() == device && m_cache.devicePixelRatio() == dpr)
+    return;
+  if (m_cache.size() != device) m_cache = QPixmap(device);
+  m_cache.setDevicePixelRatio(dpr);
+  m_cache.fill(Qt::transparent);
+  QPainter p(&m_cache);
+  p.translate(-m_left, -m_top);
+  Render(p);
+  m_cacheValid = true;
+  m_cacheStamp = stamp;
+  m_cacheOptions = options;
+}
+
+void TKvTable::Paint(QPainter& painter) {
+  EnsureCache(painter.device() ? painter.device()->devicePixelRatioF() : 1.0);
+  painter.drawPixmap(ClientBounds().topLeft(), m_cache);
+}
+
+void TKvTable::PaintVisible(QPainter& painter, const QRegion& client) {
+  const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+  EnsureCache(dpr);
+  const QPoint origin = ClientBounds().topLeft();
+  for (const QRect& r : client)
+    painter.drawPixmap(QRectF(r), m_cache,
+                       QRectF(QPointF(r.topLeft() - origin) * dpr, QSizeF(r.size()) * dpr));
 }
 
 void TKvTable::DrawEdge(QPainter& p, QRect r, int kind, bool flat) {

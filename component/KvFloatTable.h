@@ -222,6 +222,8 @@ public:
   void SetActive(bool value) override;
   QString GetHint() override { return m_hint; }
   void Paint(QPainter& painter) override;
+  // Draws only `client`, a part of the window's client bounds.
+  void PaintVisible(QPainter& painter, const QRegion& client);
   void MouseDown(TKvMouseMsg& msg, int hitCode) override;
   void MouseMove(TKvMouseMsg& msg, int hitCode) override;
   void MouseUp(TKvMouseMsg& msg, int hitCode) override;
@@ -256,6 +258,7 @@ private:
   QPoint ToLogical(QPoint client) const;
   void RecalcVisibleCount();
   void Render(QPainter& p);
+  void EnsureCache(qreal dpr);
   void RenderRows(QPainter& p);
   void RenderItem(QPainter& p, const TKvListItem* item, QRect rect, bool selected,
                   bool windowActive, bool dropTarget);

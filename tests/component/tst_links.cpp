@@ -421,6 +421,32 @@ private slots:
     QCOMPARE(int(Def("EMPLOYEE")->Joins()->Items(0)->JoinType()), 2);
   }
 
+  void keptLinkPictureMatchesAFreshDrawing() {
+    TKvLink* link = LinkDept();
+    area->AddLink(dept, emp, Row(dept, "LOCATION"), Row(emp, "LOCATION"));
+    auto paint = [this] {
+      QImage image(surface->size(), QImage::Format_RGB32);
+      QPainter p(&image);
+      area->PaintSurface(p, image.rect());
+      return image;
+    };
+    auto fresh = [&] {
+      area->InvalidateAll();
+      return paint();
+    };
+    paint();
+    area->ScrollTo(17, 9);
+    QCOMPARE(paint(), fresh());
+    link->Join()->SetJoinType(3);
+    link->InvalidateRegion(0);
+    dept->MoveBy(35, -20);
+    area->SelectObject(link);
+    QCOMPARE(paint(), fresh());
+    area->RemoveLink(link, int(area->Links().indexOf(link)), true);
+    area->ScrollTo(0, 0);
+    QCOMPARE(paint(), fresh());
+  }
+
   void windowsCoverTheLinksTheyLieOn() {
     TKvLink* link = LinkDept();
     QImage image(surface->size(), QImage::Format_RGB32);

@@ -1,0 +1,203 @@
+// Design surface speed: full repaints of busy surfaces, the area repainted when a window moves,
+// and hit-testing links under the mouse. Prints figures; never fails on time.
+
+#include "KvDataSet.h"
+#include "KvFloatPanel.h"
+#include "KvLinks.h"
+#include "KvWindow.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+class TRows : public TKvDataSet {
+public:
+  explicit TRows(int count) : m_count(count) {}
+  int FieldCount() const override { return m_count; }
+  QString FieldName(int index) const override { return QStringLiteral("FIELD_%1").arg(index); }
+  int FieldType(int index) const override { return index % 3 == 0 ? ftInteger : ftString; }
+
+private:
+  int m_count;
+};
+
+const QSize Screen(1920, 1080);
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+struct Surface {
+  std::unique_ptr<TCustomKvarta> kvarta;
+  TKvWorkArea* area = nullptr;
+};
+
+// `windows` windows of 8 rows spread over the screen and `links` links between them.
+Surface Build(int windows, int links, quint32 seed) {
+  Surface s;
+  s.kvarta = std::make_unique<TCustomKvarta>();
+  s.kvarta->resize(Screen.width() + 40, Screen.height() + 260);
+  s.kvarta->show();
+  s.area = s.kvarta->WorkArea();
+  QRandomGenerator random(seed);
+  static const TRows rows(8);
+  std::vector<TKvTable*> tables;
+  for (int i = 0; i < windows; ++i) {
+    TKvTable* t = s.kvarta->TableList().Add(QStringLiteral("TABLE_%1").arg(i), &rows);
+    const int x = windows <= 100 ? (i % 10) * 190 + 10 : random.bounded(Screen.width() - 120);
+    const int y = windows <= 100 ? (i / 10) * 105 + 5 : random.bounded(Screen.height() - 130);
+    t->MoveBy(x - t->Left(), y - t->Top());
+    tables.push_back(t);
+  }
+  int made = 0;
+  for (int tries = 0; made < links && tries < links * 20; ++tries) {
+    const int a = random.bounded(windows);
+    int b = windows <= 100 ? std::clamp(a + (random.bounded(2) ? 1 : 10), 0, windows - 1)
+                           : random.bounded(windows);
+    if (a == b) continue;
+    TKvTable* t1 = tables[a];
+    TKvTable* t2 = tables[b];
+    if (s.area->AddLink(t1, t2, t1->Items()[random.bounded(8)], t2->Items()[random.bounded(8)]))
+      ++made;
+  }
+  s.area->SelectObject(tables.front());
+  QCoreApplication::processEvents();
+  return s;
+}
+
+void Repaint(const char* title, int windows, int links, double target) {
+  Surface s = Build(windows, links, 42);
+  QImage image(Screen, QImage::Format_ARGB32_Premultiplied);
+  std::vector<double> times;
+  double cold = 0;
+  for (int i = 0; i < 41; ++i) {
+    QElapsedTimer timer;
+    timer.start();
+    QPainter p(&image);
+    s.area->PaintSurface(p, QRect(QPoint(0, 0), Screen));
+    p.end();
+    const double ms = timer.nsecsElapsed() / 1e6;
+    if (i == 0)
+      cold = ms;
+    else
+      times.push_back(ms);
+  }
+  {
+    std::vector<double> tl, ll;
+    for (int i = 0; i < 11; ++i) {
+      QElapsedTimer t;
+      t.start();
+      QPainter p(&image);
+      p.setRenderHint(QPainter::Antialiasing);
+      for (TKvLink* link : s.area->Links())
+        link->Paint(p);
+      p.end();
+      ll.push_back(t.nsecsElapsed() / 1e6);
+      t.restart();
+      QPainter q(&image);
+      for (TKvTable* table : s.area->Tables())
+        table->Paint(q);
+      q.end();
+      tl.push_back(t.nsecsElapsed() / 1e6);
+    }
+    std::printf("  (every link drawn afresh: %.2f ms; every window from its picture: %.2f ms)\n",
+                Median(ll), Median(tl));
+  }
+  std::printf("%-44s %4d windows %5d links: first %.2f ms, then median %.2f ms (target %.0f)\n",
+              title, int(s.area->Tables().size()), int(s.area->Links().size()), cold, Median(times),
+              target);
+}
+
+void MoveArea() {
+  Surface s = Build(100, 200, 7);
+  TKvWorkArea* area = s.area;
+  TKvTable* moved = area->Tables()[area->Tables().size() / 2];
+  area->SetTrackInvalidated(true);
+  area->TakeInvalidated();
+  const QRect view(QPoint(0, 0), Screen);
+  std::vector<double> areas, times;
+  for (int i = 0; i < 60; ++i) {
+    moved->MoveBy(i % 2 ? -5 : 5, 3 - (i % 3) * 3);
+    const QRegion region = area->TakeInvalidated().intersected(view);
+    double pixels = 0;
+    for (const QRect& r : region)
+      pixels += double(r.width()) * r.height();
+    areas.push_back(pixels);
+    QImage image(Screen, QImage::Format_ARGB32_Premultiplied);
+    QElapsedTimer timer;
+    timer.start();
+    QPainter p(&image);
+    p.setClipRegion(region); // as a paint event gets it
+    area->PaintSurface(p, region.boundingRect());
+    p.end();
+    times.push_back(timer.nsecsElapsed() / 1e6);
+  }
+  const double window = double(moved->Width()) * moved->Height();
+  std::printf("Moving one window (%d links attached): median repainted area %.0f px "
+              "(%.1f window areas, %.2f%% of the screen), repaint of it %.2f ms\n",
+              int(area->LinksOf(moved).size()), Median(areas), Median(areas) / window,
+              100.0 * Median(areas) / (Screen.width() * Screen.height()), Median(times));
+}
+
+void HitTest() {
+  Surface s = Build(100, 1000, 11);
+  TKvWorkArea* area = s.area;
+  QWidget* viewport = area->viewport();
+  QRandomGenerator random(5);
+  std::vector<QPoint> points;
+  for (int i = 0; i < 2000; ++i) {
+    // Half of them on a link, half anywhere.
+    if (i % 2) {
+      const TKvLink* link = area->Links()[random.bounded(int(area->Links().size()))];
+      points.push_back(area->ToClient((link->Points()[1] + link->Points()[2]) / 2));
+    } else {
+      points.push_back(QPoint(random.bounded(Screen.width()), random.bounded(Screen.height())));
+    }
+  }
+  QElapsedTimer timer;
+  timer.start();
+  int hits = 0;
+  for (const QPoint& p : points) {
+    const QPoint logical = area->ToLogical(p);
+    for (TKvLink* link : area->Links())
+      if (link->MayHit(logical) && link->HitTest(p)) {
+        ++hits;
+        break;
+      }
+  }
+  const double links = timer.nsecsElapsed() / 1e3 / points.size();
+  timer.restart();
+  for (const QPoint& p : points) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(p), viewport->mapToGlobal(QPointF(p)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &move);
+  }
+  const double moves = timer.nsecsElapsed() / 1e3 / points.size();
+  std::printf("Hit-testing %d links: %.1f us per point (%d of %d points hit); whole mouse move "
+              "over %d windows and the links: %.1f us (target 1000)\n",
+              int(area->Links().size()), links, hits, int(points.size()),
+              int(area->Tables().size()), moves);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  Repaint("Full repaint, 1920x1080:", 100, 200, 16);
+  Repaint("Full repaint, 1920x1080:", 1000, 1000, 33);
+  MoveArea();
+  HitTest();
+  return 0;
+}
