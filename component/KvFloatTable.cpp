@@ -698,7 +698,9 @@ void TKvTable::KeyDown(int& key, TShiftState shift) {
     TKvEdit* editor = m_workArea->SearchEditor();
     const QPoint at = m_workArea->ToClient(QPoint(m_left, m_top + 1));
     editor->move(at);
-    editor->OnKeyUp = [this](int k) { SearchKeyUp(k); };
+    editor->OnKeyUp = [area = m_workArea, this](int k) {
+      if (area->IsTable(this)) SearchKeyUp(k); // the window may have gone meanwhile
+    };
     {
       const QSignalBlocker blocker(editor);
       editor->setText(QString(QChar(key)));
