@@ -424,7 +424,6 @@ void TKvWorkArea::PaintSurface(QPainter& painter, const QRect& clip) {
   // Topmost window first: whatever is covered already is not drawn at all.
   QRegion covered;
   QList<QPair<TKvTable*, QRegion>> visible;
-  const QRegion clipRegion(clip);
   for (TKvTable* table : m_tables) {
     const QRect bounds = table->ClientBounds().intersected(clip);
     if (bounds.isEmpty()) continue;
@@ -433,9 +432,8 @@ void TKvWorkArea::PaintSurface(QPainter& painter, const QRect& clip) {
     visible.append({table, part});
     covered += bounds;
   }
-  const QRegion open = clipRegion.subtracted(covered);
+  // The windows are opaque: background and links may run under them (cheaper than clipping).
   painter.save();
-  painter.setClipRegion(open, Qt::IntersectClip);
   painter.fillRect(clip, SurfaceColor());
   // Links run under the windows; they come from a picture kept between frames.
   PaintLinkLayer(clip, dpr);
