@@ -5,6 +5,7 @@ TKvIBScanner::TKvIBScanner() {
   LoadFunctions();
   LoadKeywords();
   LoadOperators();
+  BuildCharClasses();
 }
 
 bool TKvIBScanner::IsLetter(QChar ch) const {

@@ -362,11 +362,13 @@ void TKvTableDefs::Clear() {
   m_joinTargets.clear();
 }
 
-TKvTableDef* TKvTableDefs::FirstOf(const QMultiHash<QString, TKvTableDef*>& hash,
-                                   const QString& key) {
-  TKvTableDef* best = nullptr;
-  for (auto it = hash.constFind(key); it != hash.cend() && it.key() == key; ++it)
-    if (!best || it.value()->Index() < best->Index()) best = it.value();
+TKvTableDef* TKvTableDefs::FirstOf(const TableIndex& index, const QString& key) {
+  const auto it = index.constFind(key);
+  if (it == index.cend()) return nullptr;
+  const QList<TKvTableDef*>& list = it.value();
+  TKvTableDef* best = list.first();
+  for (qsizetype i = 1; i < list.size(); ++i)
+    if (list[i]->Index() < best->Index()) best = list[i];
   return best;
 }
 
@@ -496,12 +498,11 @@ void TKvTableDefs::FieldAliasChanged(const QString& oldAlias, const QString& new
 }
 
 namespace {
-void RemoveKey(QMultiHash<QString, TKvTableDef*>& hash, const QString& key, const TKvTableDef* t) {
-  for (auto it = hash.find(key); it != hash.end() && it.key() == key; ++it)
-    if (it.value() == t) {
-      hash.erase(it);
-      return;
-    }
+void RemoveKey(QHash<QString, QList<TKvTableDef*>>& index, const QString& key, TKvTableDef* t) {
+  auto it = index.find(key);
+  if (it == index.end()) return;
+  it.value().removeOne(t);
+  if (it.value().isEmpty()) index.erase(it);
 }
 } // namespace
 
@@ -510,8 +511,8 @@ void TKvTableDefs::TableKeyChanged(TKvTableDef* table, const QString& oldAlias,
   if (m_destroying) return;
   RemoveKey(m_byAlias, oldAlias, table);
   RemoveKey(m_byName, oldName, table);
-  m_byAlias.insert(table->m_alias, table);
-  m_byName.insert(table->m_tableName, table);
+  m_byAlias[table->m_alias].append(table);
+  m_byName[table->m_tableName].append(table);
 }
 
 void TKvTableDefs::TableLeaving(TKvTableDef* table) {

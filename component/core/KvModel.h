@@ -9,6 +9,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -281,14 +282,15 @@ private:
   void TableKeyChanged(TKvTableDef* table, const QString& oldAlias, const QString& oldName);
   void TableLeaving(TKvTableDef* table);
   void JoinTargetChanged(const QString& oldTarget, const QString& newTarget);
-  static TKvTableDef* FirstOf(const QMultiHash<QString, TKvTableDef*>& hash, const QString& key);
+  using TableIndex = QHash<QString, QList<TKvTableDef*>>;
+  static TKvTableDef* FirstOf(const TableIndex& index, const QString& key);
 
-  std::vector<TKvFieldDef*> m_byNumber;        // columns by Number
-  QHash<QString, int> m_aliasUse;              // how many columns carry each alias
-  QMultiHash<QString, TKvTableDef*> m_byAlias; // tables by alias
-  QMultiHash<QString, TKvTableDef*> m_byName;  // tables by table name
-  QHash<QString, int> m_joinTargets;           // how many joins name each table
-  bool m_dirty = false;                        // some table's columns changed
+  std::vector<TKvFieldDef*> m_byNumber; // columns by Number
+  QHash<QString, int> m_aliasUse;       // how many columns carry each alias
+  TableIndex m_byAlias;                 // tables by alias
+  TableIndex m_byName;                  // tables by table name
+  QHash<QString, int> m_joinTargets;    // how many joins name each table
+  bool m_dirty = false;                 // some table's columns changed
   bool m_destroying = false;
 };
 

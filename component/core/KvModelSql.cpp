@@ -4,6 +4,7 @@
 #include "KvModel.h"
 #include "KvParser.h"
 
+#include <QMap>
 #include <QSet>
 
 namespace {
@@ -175,7 +176,22 @@ TKvJoinType Mirrored(TKvJoinType t) {
 // tree, the layout is: a table, then all joins leaving it, then the chains of the joined tables.
 class FromWriter {
 public:
-  explicit FromWriter(const TKvTableDefs* defs) : m_defs(defs) {}
+  explicit FromWriter(const TKvTableDefs* defs, bool text = true) : m_defs(defs), m_text(text) {
+    // Who joins whom, resolved once: the writer looks joins up from both ends.
+    for (int i = 0; i < defs->Count(); ++i) {
+      const TKvTableDef* t = defs->Items(i);
+      m_index.insert(t, i);
+      const TKvJoinDefs* joins = t->Joins();
+      for (int k = 0; k < joins->Count(); ++k) {
+        const TKvJoinDef* j = joins->Items(k);
+        if (!JoinWritable(j)) continue;
+        const TKvTableDef* r = JoinTarget(j);
+        if (!r || r == t) continue;
+        m_out[t].append({j, r});
+        m_in[r].append({j, t});
+      }
+    }
+  }
 
   QString Write() {
     QStringList entries;
@@ -191,12 +207,17 @@ public:
 
   QString Entry(const TKvTableDef* t) {
     Emit(t);
-    return Indent + TableReference(t) + Chain(t);
+    const QString chain = Chain(t);
+    return m_text ? Indent + TableReference(t) + chain : QString();
   }
 
   const QList<const TKvTableDef*>& Order() const { return m_order; }
 
 private:
+  struct Edge {
+    const TKvJoinDef* join;
+    const TKvTableDef* other;
+  };
   struct Clause {
     const TKvTableDef* table;
     QString text;
@@ -204,34 +225,24 @@ private:
 
   QString Chain(const TKvTableDef* t) {
     QList<Clause> clauses;
-    const TKvJoinDefs* joins = t->Joins();
-    for (int i = 0; i < joins->Count(); ++i) {
-      const TKvJoinDef* j = joins->Items(i);
-      if (!JoinWritable(j)) continue;
-      const TKvTableDef* r = JoinTarget(j);
-      if (!r || r == t || r->TableName().isEmpty() || m_emitted.contains(r)) continue;
-      Emit(r);
-      clauses.append({r, JoinClause(r, t, j->JoinType())});
+    for (const Edge& e : m_out.value(t)) {
+      if (e.other->TableName().isEmpty() || m_emitted.contains(e.other)) continue;
+      Emit(e.other);
+      clauses.append({e.other, JoinClause(e.other, t, e.join->JoinType())});
     }
     // Tables that join to this one but were not written yet follow it, mirrored.
-    for (int i = 0; i < m_defs->Count(); ++i) {
-      const TKvTableDef* x = m_defs->Items(i);
-      if (x == t || m_emitted.contains(x) || x->TableName().isEmpty()) continue;
-      const TKvJoinDefs* xj = x->Joins();
-      for (int k = 0; k < xj->Count(); ++k) {
-        const TKvJoinDef* j = xj->Items(k);
-        if (JoinWritable(j) && JoinTarget(j) == t) {
-          Emit(x);
-          clauses.append({x, JoinClause(x, t, Mirrored(j->JoinType()))});
-          break;
-        }
-      }
+    for (const Edge& e : m_in.value(t)) {
+      if (e.other->TableName().isEmpty() || m_emitted.contains(e.other)) continue;
+      Emit(e.other);
+      clauses.append({e.other, JoinClause(e.other, t, Mirrored(e.join->JoinType()))});
     }
-    if (clauses.isEmpty()) return QString();
-    QString r = QLatin1Char(' ') + CRLF + Indent;
-    for (int i = 0; i < clauses.size(); ++i) {
-      if (i > 0) r += CRLF + Indent;
-      r += clauses[i].text;
+    QString r;
+    if (m_text && !clauses.isEmpty()) {
+      r = QLatin1Char(' ') + CRLF + Indent;
+      for (int i = 0; i < clauses.size(); ++i) {
+        if (i > 0) r += CRLF + Indent;
+        r += clauses[i].text;
+      }
     }
     for (const Clause& c : clauses) {
       const QString sub = Chain(c.table);
@@ -243,27 +254,31 @@ private:
   // The JOIN clause that brings `r` in, reached from `parent`: the conditions between `r` and
   // every table written so far, those with the parent first.
   QString JoinClause(const TKvTableDef* r, const TKvTableDef* parent, TKvJoinType type) {
-    const TKvSelectParser* p = r->Parser();
+    if (!m_text) return QString();
     QStringList conditions;
-    auto take = [&](const TKvTableDef* owner, const TKvTableDef* other) {
-      const TKvJoinDefs* joins = owner->Joins();
-      for (int i = 0; i < joins->Count(); ++i) {
-        const TKvJoinDef* j = joins->Items(i);
-        if (m_written.contains(j) || !JoinWritable(j) || JoinTarget(j) != other) continue;
-        const QString c = j->ConditionSQL();
-        if (c.isEmpty()) continue;
-        m_written.insert(j);
-        conditions << c;
-      }
+    auto add = [&](const TKvJoinDef* j) {
+      if (m_written.contains(j)) return;
+      const QString c = j->ConditionSQL();
+      if (c.isEmpty()) return;
+      m_written.insert(j);
+      conditions << c;
     };
-    take(parent, r);
-    take(r, parent);
-    for (int i = 0; i < m_defs->Count(); ++i) {
-      const TKvTableDef* x = m_defs->Items(i);
-      if (x == parent || x == r || !m_emitted.contains(x)) continue;
-      take(x, r);
-      take(r, x);
-    }
+    for (const Edge& e : m_out.value(parent))
+      if (e.other == r) add(e.join);
+    for (const Edge& e : m_out.value(r))
+      if (e.other == parent) add(e.join);
+    // The other tables already written, in list order: their joins to `r`, then `r`'s to them.
+    QMap<int, QList<const TKvJoinDef*>> others;
+    for (const Edge& e : m_in.value(r))
+      if (e.other != parent && m_emitted.contains(e.other))
+        others[2 * m_index.value(e.other)].append(e.join);
+    for (const Edge& e : m_out.value(r))
+      if (e.other != parent && m_emitted.contains(e.other))
+        others[2 * m_index.value(e.other) + 1].append(e.join);
+    for (const QList<const TKvJoinDef*>& joins : others)
+      for (const TKvJoinDef* j : joins)
+        add(j);
+    const TKvSelectParser* p = r->Parser();
     return Keyword(p, JoinTypeText(type)) + QLatin1Char(' ') + Keyword(p, QStringLiteral("JOIN")) +
            QLatin1Char(' ') + TableReference(r) + QLatin1Char(' ') +
            Keyword(p, QStringLiteral("ON")) + QLatin1Char(' ') +
@@ -276,6 +291,10 @@ private:
   }
 
   const TKvTableDefs* m_defs;
+  bool m_text;
+  QHash<const TKvTableDef*, int> m_index;
+  QHash<const TKvTableDef*, QList<Edge>> m_out;
+  QHash<const TKvTableDef*, QList<Edge>> m_in;
   QList<const TKvTableDef*> m_order;
   QSet<const TKvTableDef*> m_emitted;
   QSet<const TKvJoinDef*> m_written;
@@ -284,7 +303,7 @@ private:
 } // namespace
 
 QList<const TKvTableDef*> KvFromOrder(const TKvTableDefs* defs) {
-  FromWriter writer(defs);
+  FromWriter writer(defs, false);
   writer.Write();
   return writer.Order();
 }

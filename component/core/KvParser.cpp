@@ -2,12 +2,22 @@
 
 #include <QSet>
 
+#include <cstring>
+
 #include <utility>
 
 namespace {
 
+// Compares a token with an upper-case ASCII word, ignoring letter case.
 bool SameWord(const QString& a, const char* b) {
-  return a.compare(QLatin1String(b), Qt::CaseInsensitive) == 0;
+  const qsizetype n = qsizetype(std::strlen(b));
+  if (a.size() != n) return false;
+  for (qsizetype i = 0; i < n; ++i) {
+    char16_t c = a[i].unicode();
+    if (c >= 'a' && c <= 'z') c = char16_t(c - 32);
+    if (c != char16_t(b[i])) return false;
+  }
+  return true;
 }
 
 QString QuotedStr(const QString& s, QChar quote) {
@@ -481,6 +491,8 @@ void TKvSelectParser::Clear() {
   m_tookOver = nullptr;
   m_groupByPos.clear();
   m_groupByRead.clear();
+  m_groupBySeen.clear();
+  m_orderBySeen.clear();
   m_groupByGiven = false;
   m_havingGiven = false;
   m_selectItems = 0;
@@ -1334,7 +1346,10 @@ void TKvSelectParser::ReadGroupBy() {
   for (int i = 0; i < items.size(); ++i) {
     m_groupByRead << items[i];
     m_groupByPos << m_groupByPosTmp.value(i);
-    if (m_groupByItems->IndexOf(items[i]) < 0) m_groupByItems->Add(items[i]);
+    if (!m_groupBySeen.contains(items[i])) {
+      m_groupBySeen.insert(items[i]);
+      m_groupByItems->Add(items[i]);
+    }
   }
   if (AtEnd()) {
     m_state = psDone;
@@ -1360,9 +1375,11 @@ void TKvSelectParser::ReadOrderBy() {
   m_groupByPosTmp.clear();
   const QStringList items = ReadNameList(true);
   if (m_state == psError) return;
-  for (int i = 0; i < items.size(); ++i)
-    if (m_orderByItems->IndexOf(items[i]) < 0)
-      m_orderByItems->AddItem(items[i], m_directionsRead.value(i));
+  for (int i = 0; i < items.size(); ++i) {
+    if (m_orderBySeen.contains(items[i])) continue;
+    m_orderBySeen.insert(items[i]);
+    m_orderByItems->AddItem(items[i], m_directionsRead.value(i));
+  }
   if (AtEnd())
     m_state = psDone;
   else if (Kind() == tkKeyword)
@@ -1407,7 +1424,8 @@ void TKvSelectParser::CheckStatement() {
       }
       const int at = int(written.indexOf(m_declared[i]));
       for (int k = i; k < j; ++k) {
-        const bool sameGroup = at >= 0 && written.mid(at, j - i).contains(m_declared[k]);
+        const qsizetype pos = written.indexOf(m_declared[k]);
+        const bool sameGroup = at >= 0 && pos >= at && pos < at + (j - i);
         const bool samePlace =
             at >= 0 && at + (k - i) < written.size() && written[at + (k - i)] == m_declared[k];
         if (!sameGroup || (outer && !samePlace)) {
@@ -1425,41 +1443,42 @@ void TKvSelectParser::CheckGroupBy() {
   const QStringList derived = m_groupByItems->DerivedItems();
   auto key = [this](const QString& s) { return m_scanner->QuoteName(s); };
   auto lastPart = [](const QString& s) { return s.mid(s.lastIndexOf(QLatin1Char('.')) + 1); };
+  // Derived items by their quoted text and by their last part (for unqualified items read).
+  QHash<QString, QList<int>> byKey, byLast;
+  for (int d = 0; d < derived.size(); ++d) {
+    const QString k = key(derived[d]);
+    byKey[k] << d;
+    byLast[lastPart(k)] << d;
+  }
   QList<bool> matched(derived.size(), false);
   for (int i = 0; i < m_groupByRead.size(); ++i) {
     const QString r = key(m_groupByRead[i]);
-    bool found = false;
-    for (int d = 0; d < derived.size(); ++d) {
-      const QString k = key(derived[d]);
-      const bool same =
-          k == r || (!m_groupByRead[i].contains(QLatin1Char('.')) && lastPart(k) == r);
-      if (same) {
-        matched[d] = true;
-        found = true;
-      }
-    }
-    if (!found) {
+    QList<int> hits = byKey.value(r);
+    if (!m_groupByRead[i].contains(QLatin1Char('.'))) hits += byLast.value(r);
+    if (hits.isEmpty()) {
       // The written GROUP BY follows the output columns; this item would be lost.
       FailAt(m_groupByPos.value(i));
       return;
     }
+    for (int d : hits)
+      matched[d] = true;
   }
-  for (int d = 0; d < derived.size(); ++d) {
-    if (matched[d]) continue;
+  const int missing = int(matched.indexOf(false));
+  if (missing >= 0) {
     // A plain column beside an aggregate that the statement does not group by.
+    const QString wanted = key(derived[missing]);
     const TKvTableDefs* defs = m_tableDefs.get();
     for (int n = 0; n < defs->FieldCount(); ++n) {
       const TKvFieldDef* f = defs->FieldByNumber(n);
-      if (f && f->Kind() == fkField && m_columnPos.contains(f)) {
-        const TKvTableDef* t = f->Table();
-        const QString q = t ? t->AliasOrName() : QString();
-        const QString name = m_scanner->QuoteIdentifier(f->Name());
-        const QString item =
-            q.isEmpty() ? name : m_scanner->QuoteIdentifier(q) + QLatin1Char('.') + name;
-        if (key(item) == key(derived[d])) {
-          FailAt(m_columnPos.value(f));
-          return;
-        }
+      if (!f || f->Kind() != fkField || !m_columnPos.contains(f)) continue;
+      const TKvTableDef* t = f->Table();
+      const QString q = t ? t->AliasOrName() : QString();
+      const QString name = m_scanner->QuoteIdentifier(f->Name());
+      const QString item =
+          q.isEmpty() ? name : m_scanner->QuoteIdentifier(q) + QLatin1Char('.') + name;
+      if (key(item) == wanted) {
+        FailAt(m_columnPos.value(f));
+        return;
       }
     }
     FailAt(Here());

@@ -9,6 +9,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 #include <cstdint>
@@ -196,6 +197,8 @@ private:
   QList<TokenPos> m_groupByPos; // GROUP BY items as read
   QList<TokenPos> m_groupByPosTmp;
   QStringList m_groupByRead;
+  QSet<QString> m_groupBySeen;
+  QSet<QString> m_orderBySeen;
   QList<int> m_directionsRead;
   bool m_groupByGiven = false;
   TokenPos m_havingPos;

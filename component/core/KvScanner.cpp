@@ -13,6 +13,15 @@ bool LessCaseInsensitive(const QString& a, const QString& b) {
 
 } // namespace
 
+namespace {
+int FirstBit(QChar c) {
+  const char16_t u = c.unicode();
+  if (u >= 'a' && u <= 'z') return u - 'a';
+  if (u >= 'A' && u <= 'Z') return u - 'A';
+  return 63;
+}
+} // namespace
+
 // ---------------------------------------------------------------------------------------------
 // TKvWordList
 
@@ -30,8 +39,29 @@ void TKvWordList::SetWords(const QStringList& words) {
   std::sort(m_words.begin(), m_words.end(), LessCaseInsensitive);
   m_lookup.clear();
   m_lookup.reserve(std::size_t(m_words.size()));
-  for (const QString& w : m_words)
+  m_lengths = 0;
+  m_firsts = 0;
+  for (const QString& w : m_words) {
     m_lookup.insert(w);
+    m_lengths |= quint64(1) << std::min<qsizetype>(w.size(), 63);
+    if (!w.isEmpty()) m_firsts |= quint64(1) << FirstBit(w.front());
+  }
+}
+
+bool TKvWordList::Equal::operator()(QStringView a, QStringView b) const noexcept {
+  if (a.size() != b.size()) return false;
+  for (qsizetype i = 0; i < a.size(); ++i) {
+    const char16_t x = a[i].unicode();
+    const char16_t y = b[i].unicode();
+    if (x == y) continue;
+    if (x < 0x80 && y < 0x80) {
+      const char16_t lx = x | 0x20;
+      if (lx != (y | 0x20) || lx < 'a' || lx > 'z') return false;
+    } else if (QChar(x).toCaseFolded() != QChar(y).toCaseFolded()) {
+      return false;
+    }
+  }
+  return true;
 }
 
 std::size_t TKvWordList::Hash::operator()(QStringView s) const noexcept {
@@ -49,6 +79,8 @@ std::size_t TKvWordList::Hash::operator()(QStringView s) const noexcept {
 
 bool TKvWordList::Contains(QStringView word) const {
   if (word.isEmpty()) return false;
+  if (!(m_lengths & (quint64(1) << std::min<qsizetype>(word.size(), 63)))) return false;
+  if (!(m_firsts & (quint64(1) << FirstBit(word.front())))) return false;
   return m_lookup.find(word) != m_lookup.end();
 }
 
@@ -170,6 +202,7 @@ TKvSQLScanner::TKvSQLScanner() {
   m_line = 1;
   m_column = 1;
   m_quoteNames = true;
+  BuildCharClasses();
 }
 
 TKvSQLScanner::TState TKvSQLScanner::SaveState() const {
@@ -217,8 +250,34 @@ QString TKvSQLScanner::PeekToken() {
   return s;
 }
 
+void TKvSQLScanner::BuildCharClasses() {
+  for (char16_t c = 0; c < 128; ++c) {
+    const QChar ch(c);
+    quint16 cls = 0;
+    if (IsQuote(ch)) cls |= ccQuote;
+    if (IsNameQuote(ch)) cls |= ccNameQuote;
+    if (IsDelimiter(ch)) cls |= ccDelimiter;
+    if (IsBlank(ch)) cls |= ccBlank;
+    if (IsDigit(ch)) cls |= ccDigit;
+    if (IsCompareChar(ch)) cls |= ccCompare;
+    if (IsOpenBracket(ch)) cls |= ccOpen;
+    if (IsCloseBracket(ch)) cls |= ccClose;
+    m_classes[c] = cls;
+  }
+}
+
+bool TKvSQLScanner::Has(QChar ch, quint16 cls) const {
+  const char16_t u = ch.unicode();
+  if (u < 128) return m_classes[u] & cls;
+  return ((cls & ccQuote) && IsQuote(ch)) || ((cls & ccNameQuote) && IsNameQuote(ch)) ||
+         ((cls & ccDelimiter) && IsDelimiter(ch)) || ((cls & ccBlank) && IsBlank(ch)) ||
+         ((cls & ccDigit) && IsDigit(ch)) || ((cls & ccCompare) && IsCompareChar(ch)) ||
+         ((cls & ccOpen) && IsOpenBracket(ch)) || ((cls & ccClose) && IsCloseBracket(ch));
+}
+
 void TKvSQLScanner::Reset() {
   TKvScanner::Reset();
+  BuildCharClasses();
   m_column = 1;
   m_line = m_tokenKind == tkNewLine ? 2 : 1;
   // A string left open by an earlier text must not leak into the next one.
@@ -251,7 +310,7 @@ QString TKvSQLScanner::NextToken() {
 
     while (m_position <= m_textLength) {
       const QChar ch = CharAt(m_position);
-      if ((IsQuote(ch) || IsNameQuote(ch)) &&
+      if (Has(ch, ccQuote | ccNameQuote) &&
           (m_quoteChar.isNull() || ClosesQuote(ch, QStringView(m_text).mid(start - 1, len)))) {
         if (len == 0 && !m_emptyStringPending) {
           // An opening or closing quote.
@@ -268,8 +327,8 @@ QString TKvSQLScanner::NextToken() {
         } else {
           // The contents of a quoted text end here; the closing quote comes next time.
           if (m_inQuote) {
-            const bool name = IsNameQuote(ch);
-            const bool str = IsQuote(ch);
+            const bool name = Has(ch, ccNameQuote);
+            const bool str = Has(ch, ccQuote);
             kind = name && str ? tkQuoted : name ? tkIdentifier : str ? tkString : tkUnknown;
             kindSet = true;
             fromQuotes = true;
@@ -283,11 +342,11 @@ QString TKvSQLScanner::NextToken() {
         if (ch == QLatin1Char('.') && len > 0 &&
             IsNumber(QStringView(m_text).mid(start - 1, len))) {
           int j = m_position + 1;
-          while (j <= m_textLength && IsDigit(CharAt(j)))
+          while (j <= m_textLength && Has(CharAt(j), ccDigit))
             ++j;
-          const bool decimal = j >= m_textLength || IsBlank(CharAt(j)) ||
+          const bool decimal = j >= m_textLength || Has(CharAt(j), ccBlank) ||
                                CharAt(j) == QLatin1Char('\n') ||
-                               (IsDelimiter(CharAt(j)) && CharAt(j) != QLatin1Char('.'));
+                               (Has(CharAt(j), ccDelimiter) && CharAt(j) != QLatin1Char('.'));
           if (decimal) {
             len = j - start;
             m_position = j;
@@ -297,10 +356,10 @@ QString TKvSQLScanner::NextToken() {
           }
         }
         // A bare line feed breaks lines as CR LF does: text from files and editors here uses it.
-        if (IsDelimiter(ch) || IsBlank(ch) || ch == QLatin1Char('\n')) {
+        if (Has(ch, ccDelimiter | ccBlank) || ch == QLatin1Char('\n')) {
           if (len > 0) break;
           len = 1;
-          kind = IsBlank(ch) ? tkSpace : tkDelimiter;
+          kind = Has(ch, ccBlank) ? tkSpace : tkDelimiter;
           kindSet = true;
           ++m_position;
           if (ch == QLatin1Char('\r') && m_position <= m_textLength &&
@@ -310,9 +369,9 @@ QString TKvSQLScanner::NextToken() {
             kind = tkNewLine;
           } else if (ch == QLatin1Char('\n')) {
             kind = tkNewLine;
-          } else if (IsCompareChar(ch)) {
+          } else if (Has(ch, ccCompare)) {
             kind = tkCompare;
-            if (m_position <= m_textLength && IsCompareChar(CharAt(m_position))) {
+            if (m_position <= m_textLength && Has(CharAt(m_position), ccCompare)) {
               ++len;
               ++m_position;
             }
@@ -328,6 +387,21 @@ QString TKvSQLScanner::NextToken() {
       ++m_position;
     }
 
+    if (kind == tkSpace || kind == tkNewLine || kind == tkQuote) {
+      // Blanks, line breaks and quotes are skipped: no text needs to be made for them.
+      if (kind != tkNewLine) m_column += len;
+      if (kind != tkQuote) ++m_blankCount;
+      m_tokenKind = kind;
+      continue;
+    }
+    if (!kindSet && m_inQuote && len > 0) {
+      // The text ended inside quotes: what was read is still quoted text.
+      const bool name = Has(m_quoteChar, ccNameQuote);
+      const bool str = Has(m_quoteChar, ccQuote);
+      kind = name && str ? tkQuoted : name ? tkIdentifier : str ? tkString : tkUnknown;
+      kindSet = true;
+      fromQuotes = true;
+    }
     QString s = m_text.mid(start - 1, len);
     if (kindSet) {
       // A quoted ";" is text, not the end of the statement.
@@ -345,19 +419,15 @@ QString TKvSQLScanner::NextToken() {
     }
     // Quoted text stays what it is even when it spells an operator.
     if (!fromQuotes && IsOperator(s)) kind = tkOperator;
-    if (kind != tkNewLine) m_column += int(s.length());
-    if (kind != tkQuote && kind != tkSpace && kind != tkNewLine && !m_inQuote && m_position > 1) {
+    m_column += int(s.length());
+    if (!m_inQuote && m_position > 1) {
       const QChar before = CharAt(m_position - 1);
-      if (IsOpenBracket(before))
+      if (Has(before, ccOpen))
         ++m_bracketLevel;
-      else if (IsCloseBracket(before))
+      else if (Has(before, ccClose))
         --m_bracketLevel;
     }
     m_tokenKind = kind;
-    if (kind == tkQuote || kind == tkSpace || kind == tkNewLine) {
-      if (kind != tkQuote) ++m_blankCount;
-      continue;
-    }
     if (kind == tkEnd && m_inQuote) throw EKvParserError(3, m_line, m_column - int(s.length()), s);
     m_tokenWasQuoted = fromQuotes;
     m_tokenStart = start;
@@ -491,6 +561,17 @@ QString TKvSQLScanner::QuoteIdentifier(const QString& s) const {
 QString TKvSQLScanner::QuoteName(const QString& s) const {
   if (!QuoteNamesEnabled()) return s;
   const QChar q = NameQuoteChar();
+  // Most names have no quotes and at most one dot.
+  if (!s.contains(q)) {
+    const qsizetype dot = s.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0) return NeedsQuotes(s) ? QuotedStr(s, q) : s;
+    if (dot > 0) {
+      const QString qualifier = s.left(dot);
+      const QString last = s.mid(dot + 1);
+      return (NeedsQuotes(qualifier) ? QuotedStr(qualifier, q) : qualifier) + QLatin1Char('.') +
+             (NeedsQuotes(last) ? QuotedStr(last, q) : last);
+    }
+  }
   // Split into parts at dots outside name quotes, noting which parts were quoted.
   struct Part {
     QString text;

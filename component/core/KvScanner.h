@@ -41,12 +41,13 @@ private:
   };
   struct Equal {
     using is_transparent = void;
-    bool operator()(QStringView a, QStringView b) const noexcept {
-      return a.compare(b, Qt::CaseInsensitive) == 0;
-    }
+    bool operator()(QStringView a, QStringView b) const noexcept;
   };
   QStringList m_words; // sorted case-insensitively
   std::unordered_set<QString, Hash, Equal> m_lookup;
+  // Quick refusals before hashing: the lengths and first letters the words have.
+  quint64 m_lengths = 0;
+  quint64 m_firsts = 0;
 };
 
 // Position bookkeeping and character classes of a tokenizer; the token rules come from the
@@ -170,6 +171,9 @@ public:
 protected:
   // Lets a dialect normalise a finished token (its kind is already settled).
   virtual void TokenRead(QString& token) const;
+  // Character classes of the ASCII range, taken from the virtual tests when a text is set, so
+  // that reading a character costs a table lookup.
+  void BuildCharClasses();
 
   TKvTokenKind m_tokenKind = tkUnknown;
   TKvWordList m_keywords;
@@ -182,6 +186,18 @@ protected:
   TKvWordList m_operators;
   bool m_tokenWasQuoted = false;
   int m_tokenStart = 1;
+  enum : quint16 {
+    ccQuote = 1,
+    ccNameQuote = 2,
+    ccDelimiter = 4,
+    ccBlank = 8,
+    ccDigit = 16,
+    ccCompare = 32,
+    ccOpen = 64,
+    ccClose = 128
+  };
+  quint16 m_classes[128] = {};
+  bool Has(QChar ch, quint16 cls) const;
 
 private:
   bool ClosesQuote(QChar ch, QStringView soFar) const;
