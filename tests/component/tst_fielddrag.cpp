@@ -231,6 +231,27 @@ private slots:
     QVERIFY(area->Links().isEmpty());
   }
 
+  void pullingARowStartsADrag() {
+    int started = 0;
+    area->OnStartDrag = [&](TKvWorkArea*) { ++started; };
+    const QPoint from = RowPoint(source, 2);
+    Move(surface, from);
+    Press(surface, from);
+    // Still on the tick box: no drag.
+    Move(surface, TickPoint(source, 2));
+    Move(surface, TickPoint(source, 2) + QPoint(0, 30));
+    QCOMPARE(started, 0);
+    Release(surface, TickPoint(source, 2) + QPoint(0, 30));
+    Move(surface, from);
+    Press(surface, from);
+    Move(surface, from + QPoint(2, 0)); // asks for a drag
+    QCOMPARE(started, 0);               // ... which waits for the drag distance
+    Move(surface, from + QPoint(QApplication::startDragDistance() + 5, 0));
+    QCOMPARE(started, 1);
+    QVERIFY(!area->FieldDragging());
+    Release(surface, from + QPoint(QApplication::startDragDistance() + 5, 0));
+  }
+
   void dragOfAnotherWorkAreaIsForeign() {
     QMimeData other;
     other.setData(TKvWorkArea::FieldMimeType, QByteArray::number(quintptr(this)));
