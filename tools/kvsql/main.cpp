@@ -37,8 +37,8 @@ Reads one SELECT statement per FILE with the Kvarta query designer's parser.
 "check" only parses and prints nothing for a statement it accepts. Without FILE,
 or for a FILE named "-", the statement is read from standard input.
 
-Input is UTF-8 text (a byte order mark is skipped), with LF or CR LF line ends;
-one trailing ";" after the statement is allowed.
+Input is UTF-8 text (a byte order mark is skipped), with LF or CR LF line ends.
+A ";" may end the statement; anything but blanks after it is an error.
 
 Options:
   --dialect 1|3          SQL dialect of the database (default 3). Dialect 3 puts
@@ -52,7 +52,8 @@ Options:
                          Letter case of the keywords written (default asis: as the
                          designer writes them; first = first letter upper case).
   --functions asis|upper|lower|first
-                         Letter case of the function names written (default asis).
+                         Letter case of the function names written (default asis:
+                         as written in the statement).
   --crlf                 Keep the designer's CR LF line ends in the output; by
                          default lines end with LF alone. Line breaks inside
                          string literals are written as read either way.
