@@ -64,8 +64,7 @@ QByteArray Escaped(const QString& s) {
                "input:  \"%s\"\nfirst:  \"%s\"\nsecond: \"%s\"\n",
                what, m.server == kssFireBird ? "firebird" : "interbase",
                m.dialect == kibDialect1 ? 1 : 3, int(m.keywords), int(m.functions),
-               Escaped(input).constData(), Escaped(first).constData(),
-               Escaped(second).constData());
+               Escaped(input).constData(), Escaped(first).constData(), Escaped(second).constData());
   std::abort();
 }
 
@@ -96,10 +95,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     q.SetSQL(first);
   } catch (const EKvParserError& e) {
-    Fail(mode, ("the generated text is refused: " + e.Message()).toUtf8().constData(), input,
-         first, {});
+    Fail(mode, ("the generated text is refused: " + e.Message()).toUtf8().constData(), input, first,
+         {});
   }
   const QString second = q.GetSQL();
-  if (second != first) Fail(mode, "the generated text reads back differently", input, first, second);
+  if (second != first)
+    Fail(mode, "the generated text reads back differently", input, first, second);
   return 0;
 }
