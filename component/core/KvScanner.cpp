@@ -420,7 +420,8 @@ QString TKvSQLScanner::NextToken() {
     // Quoted text stays what it is even when it spells an operator.
     if (!fromQuotes && IsOperator(s)) kind = tkOperator;
     m_column += int(s.length());
-    if (!m_inQuote && m_position > 1) {
+    // The end of the text reads nothing: the bracket before it was counted already.
+    if (!m_inQuote && m_position > 1 && !s.isEmpty()) {
       const QChar before = CharAt(m_position - 1);
       if (Has(before, ccOpen))
         ++m_bracketLevel;
