@@ -73,16 +73,18 @@ QRegion TKvLink::GetRegion(int part) const {
   const TKvLinkRegion pieces = KvLinkRegion(m_points, part);
   const QPoint scroll = m_workArea->ScrollPos();
   QRegion region;
+  // Boxes of dots and end marks, with a pixel for the smoothed edges of the marks.
   for (const QRect& box : pieces.boxes)
-    region += box.translated(-scroll);
+    region += box.translated(-scroll).adjusted(-1, -1, 1, 1);
   for (const TKvQuad& quad : pieces.quads) {
     QPolygon polygon(4);
     for (int i = 0; i < 4; ++i)
       polygon[i] = quad[i] - scroll;
-    // Polygon regions leave out their right and bottom edges, and smoothed lines reach half a
-    // pixel further: take the piece once more, one pixel down and right.
+    // The piece is three pixels wide; a smoothed line of the selected width reaches two
+    // pixels from its middle, so the piece is taken once more in each diagonal direction.
     region += QRegion(polygon);
-    region += QRegion(polygon.translated(1, 1));
+    for (const QPoint shift : {QPoint(1, 1), QPoint(-1, -1), QPoint(1, -1), QPoint(-1, 1)})
+      region += QRegion(polygon.translated(shift));
   }
   return region;
 }
@@ -141,7 +143,7 @@ void TKvLink::Draw(QPainter& painter) const {
   const int width = m_active ? 2 : 1;
   // Odd pen widths sit on pixel centres so straight lines stay crisp.
   const QPointF shift = width % 2 ? QPointF(0.5, 0.5) : QPointF(0, 0);
-  painter.setPen(QPen(Qt::black, width, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+  painter.setPen(QPen(Qt::black, width, Qt::SolidLine, Qt::FlatCap, Qt::RoundJoin));
   painter.setBrush(Qt::NoBrush);
   QPolygonF line;
   line << QPointF(pts[0] - QPoint(d0 < 0 ? 1 : 0, 0)) + shift;

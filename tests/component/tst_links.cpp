@@ -421,6 +421,33 @@ private slots:
     QCOMPARE(int(Def("EMPLOYEE")->Joins()->Items(0)->JoinType()), 2);
   }
 
+  void linkChangesRepaintEverythingTheyAlter() {
+    TKvLink* link = LinkDept();
+    TKvLink* second = area->AddLink(dept, emp, Row(dept, "LOCATION"), Row(emp, "LOCATION"));
+    const QList<std::pair<const char*, std::function<void()>>> changes = {
+        {"select", [&] { area->SelectObject(link); }},
+        {"deselect", [&] { area->SelectObject(emp); }},
+        {"move window", [&] { dept->MoveBy(-25, 40); }},
+        {"resize window", [&] { dept->SetHeight(dept->Height() + 30); }},
+        {"insert point",
+         [&] {
+           link->SetMenuPoint(OnLine(link));
+           link->InsertPoint();
+         }},
+        {"delete point",
+         [&] {
+           link->SetMenuPoint(link->Point(2));
+           link->DeletePoint();
+         }},
+        {"remove", [&] { area->RemoveLink(second, int(area->Links().indexOf(second)), true); }},
+        {"unlink", [&] { emp->Unlink(); }},
+    };
+    for (const auto& [name, change] : changes) {
+      const QString stale = StaleAfter(area, change);
+      QVERIFY2(stale.isEmpty(), qPrintable(QString::fromLatin1(name) + ": " + stale));
+    }
+  }
+
   void keptLinkPictureMatchesAFreshDrawing() {
     TKvLink* link = LinkDept();
     area->AddLink(dept, emp, Row(dept, "LOCATION"), Row(emp, "LOCATION"));

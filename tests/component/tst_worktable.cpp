@@ -541,6 +541,35 @@ private slots:
     QCOMPARE(area->Tables().first(), a);
   }
 
+  void changesRepaintEverythingTheyAlter() {
+    TKvTable* t = Add("T", NumberedFields(12));
+    TKvTable* other = Add("OTHER", DepartmentFields());
+    other->MoveBy(-60, 40); // partly under T
+    area->SelectObject(t);
+    const QList<std::pair<const char*, std::function<void()>>> changes = {
+        {"move", [&] { t->MoveBy(7, 5); }},
+        {"wider", [&] { t->SetWidth(t->Width() + 30); }},
+        {"narrower", [&] { t->SetWidth(t->Width() - 45); }},
+        {"taller", [&] { t->SetHeight(t->Height() + 40); }},
+        {"shorter", [&] { t->SetHeight(t->Height() - 60); }},
+        {"left edge", [&] { t->ResizeLeft(-12); }},
+        {"top edge", [&] { t->ResizeTop(9); }},
+        {"scroll", [&] { t->SetTopIndex(3); }},
+        {"select row", [&] { t->SelectItem(t->Items()[5]); }},
+        {"tick", [&] { t->Items()[4]->Click(true); }},
+        {"select all", [&] { t->SetAllChecked(2); }},
+        {"alias", [&] { t->SetAlias("TT"); }},
+        {"collapse", [&] { t->SetExpanded(false); }},
+        {"expand", [&] { t->SetExpanded(true); }},
+        {"other window on top", [&] { area->SelectObject(other); }},
+        {"close", [&] { other->Close(); }},
+    };
+    for (const auto& [name, change] : changes) {
+      const QString stale = StaleAfter(area, change);
+      QVERIFY2(stale.isEmpty(), qPrintable(QString::fromLatin1(name) + ": " + stale));
+    }
+  }
+
   void scrollingMapsClientToLogical() {
     area->ScrollTo(300, 200);
     QCOMPARE(area->ScrollPos(), QPoint(300, 200));

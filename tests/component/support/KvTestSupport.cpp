@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QTest>
 
 const TKvTestDataSet& EmployeeFields() {
@@ -121,4 +122,29 @@ TKvAnswer::TKvAnswer(bool yes) : m_yes(yes) {
 
 TKvAnswer::~TKvAnswer() {
   KvSetQuestionHandler({});
+}
+
+QString StaleAfter(TKvWorkArea* area, const std::function<void()>& change) {
+  const QSize size = area->viewport()->size();
+  auto paint = [area](QImage& image, const QRegion& region) {
+    QPainter p(&image);
+    p.setClipRegion(region);
+    area->PaintSurface(p, region.boundingRect());
+  };
+  QImage screen(size, QImage::Format_RGB32);
+  paint(screen, QRect(QPoint(0, 0), size));
+  area->SetTrackInvalidated(true);
+  area->TakeInvalidated();
+  change();
+  const QRegion dirty = area->TakeInvalidated();
+  area->SetTrackInvalidated(false);
+  if (!dirty.isEmpty()) paint(screen, dirty);
+  area->LookChanged(); // every picture drawn again
+  QImage fresh(size, QImage::Format_RGB32);
+  paint(fresh, QRect(QPoint(0, 0), size));
+  for (int y = 0; y < size.height(); ++y)
+    for (int x = 0; x < size.width(); ++x)
+      if (screen.pixel(x, y) != fresh.pixel(x, y))
+        return QStringLiteral("stale pixel at %1,%2").arg(x).arg(y);
+  return QString();
 }

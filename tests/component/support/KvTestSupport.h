@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -55,6 +56,10 @@ void Move(QWidget* w, QPoint p, Qt::MouseButtons buttons = Qt::NoButton);
 void Click(QWidget* w, QPoint p, Qt::MouseButton button = Qt::LeftButton);
 void DoubleClick(QWidget* w, QPoint p);
 void Drag(QWidget* w, QPoint from, QPoint to, int steps = 4);
+
+// Paints the surface, runs `change`, repaints only what the surface invalidated, and compares
+// the result with a drawing from scratch. Empty when they agree, else where they differ.
+QString StaleAfter(TKvWorkArea* area, const std::function<void()>& change);
 
 // Answers every Yes/No question while alive and records the texts asked.
 class TKvAnswer {
