@@ -43,6 +43,11 @@ void TKvEdit::paintEvent(QPaintEvent* event) {
   p.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
+void TKvEdit::keyPressEvent(QKeyEvent* event) {
+  QLineEdit::keyPressEvent(event);
+  event->accept(); // keys typed here are not for the surface behind
+}
+
 void TKvEdit::keyReleaseEvent(QKeyEvent* event) {
   QLineEdit::keyReleaseEvent(event);
   if (OnKeyUp) OnKeyUp(event->key());
@@ -796,7 +801,11 @@ bool TKvWorkArea::RowScrollRunning(int timer) const {
 
 bool TKvWorkArea::eventFilter(QObject* watched, QEvent* event) {
   if (watched == m_aliasEditor) {
-    if (event->type() == QEvent::KeyRelease) {
+    if (event->type() == QEvent::KeyPress) {
+      // A line edit passes Enter and Escape on; here they belong to the editor alone.
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) return true;
+    } else if (event->type() == QEvent::KeyRelease) {
       const int key = static_cast<QKeyEvent*>(event)->key();
       if (key == Qt::Key_Escape) {
         m_aliasEditing = false; // leave without committing

@@ -350,6 +350,26 @@ private slots:
     QVERIFY(!editor->isVisible());
   }
 
+  void keysOfTheEditorsStayThere() {
+    TKvTable* t = Add("DEPARTMENT", DepartmentFields());
+    Click(surface, RowPoint(t, 0));
+    // Enter commits an alias without ticking the selected row.
+    t->BeginAliasEdit();
+    area->AliasEditor()->setText("D");
+    QTest::keyClick(area->AliasEditor(), Qt::Key_Return);
+    QCOMPARE(t->Alias(), QStringLiteral("D"));
+    QVERIFY(!t->Items()[0]->Checked());
+    // Enter and Down end a search without ticking or moving on.
+    QTest::keyClick(area, Qt::Key_L);
+    QCOMPARE(t->SelectedItem()->Name(), QStringLiteral("LOCATION"));
+    QTest::keyClick(area->SearchEditor(), Qt::Key_Return);
+    QVERIFY(!area->SearchEditor()->isVisible());
+    QVERIFY(!t->SelectedItem()->Checked());
+    QTest::keyClick(area, Qt::Key_D);
+    QTest::keyClick(area->SearchEditor(), Qt::Key_Down);
+    QCOMPARE(t->SelectedItem()->Name(), QStringLiteral("DEPT_NO"));
+  }
+
   void searchTypingSelectsTheWindowFirst() {
     TKvTable* t1 = Add("A", DepartmentFields());
     Add("B", EmployeeFields());
