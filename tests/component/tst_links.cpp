@@ -305,12 +305,14 @@ private slots:
     const QPoint bend = link->Point(2);
     Move(surface, bend);
     QCOMPARE(area->HitCode(), int(htBendPoint));
+    QCOMPARE(surface->cursor().shape(), Qt::SizeAllCursor);
     Drag(surface, bend, bend + QPoint(0, 120));
     QCOMPARE(link->Point(2), bend + QPoint(0, 120));
     const QList<QPoint> before = link->Points();
     const QPoint end = link->Point(0);
     Move(surface, end);
     QCOMPARE(area->HitCode(), int(htEndPoint));
+    QCOMPARE(surface->cursor().shape(), Qt::UpArrowCursor);
     Drag(surface, end, end + QPoint(30, 80));
     QCOMPARE(link->Points(), before);
   }

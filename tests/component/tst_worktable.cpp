@@ -196,6 +196,33 @@ private slots:
     QCOMPARE(t->Width(), c.width() + 58);
   }
 
+  void cursorsFollowTheHitCodes() {
+    TKvTable* t = Add("EMPLOYEE", EmployeeFields());
+    const QRect b = t->ClientBounds();
+    const QList<std::tuple<QPoint, int, Qt::CursorShape>> places = {
+        {QPoint(b.left() + 1, b.center().y()), htLeft, Qt::SizeHorCursor},
+        {QPoint(b.right() - 1, b.center().y()), htRight, Qt::SizeHorCursor},
+        {QPoint(b.center().x(), b.top() + 1), htTop, Qt::SizeVerCursor},
+        {QPoint(b.center().x(), b.bottom() - 1), htBottom, Qt::SizeVerCursor},
+        {QPoint(b.left() + 1, b.top() + 1), htTopLeft, Qt::SizeFDiagCursor},
+        {QPoint(b.right() - 1, b.bottom() - 1), htBottomRight, Qt::SizeFDiagCursor},
+        {QPoint(b.left() + 1, b.bottom() - 1), htBottomLeft, Qt::SizeBDiagCursor},
+        {QPoint(b.right() - 1, b.top() + 1), htTopRight, Qt::SizeBDiagCursor},
+        {CaptionPoint(t), htCaption, Qt::ArrowCursor},
+        {RowPoint(t, 1), htBody, Qt::ArrowCursor},
+        {ButtonPoint(t, 1), htButtons, Qt::ArrowCursor},
+        {area->ToClient(t->CheckBoxHitRect()).center(), htCheckBox, Qt::ArrowCursor},
+    };
+    for (const auto& [p, code, shape] : places) {
+      Move(surface, p);
+      QCOMPARE(area->HitCode(), code);
+      QCOMPARE(surface->cursor().shape(), shape);
+    }
+    Move(surface, QPoint(b.right() + 40, b.bottom() + 40));
+    QVERIFY(!area->HotObject());
+    QCOMPARE(area->HitCode(), int(htNone));
+  }
+
   void resizingToTheCreationHeightShowsOneRowLess() {
     TKvTable* t = Add("T", NumberedFields(10));
     const int h = t->Height();
