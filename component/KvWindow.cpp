@@ -37,7 +37,8 @@ TCustomKvarta::TCustomKvarta(QWidget* parent)
     : TCustomKvarta(parent, std::make_unique<TKvSelectParser>()) {}
 
 TCustomKvarta::TCustomKvarta(QWidget* parent, std::unique_ptr<TKvSelectParser> parser)
-    : QFrame(parent), m_selectParser(std::move(parser)), m_palette(this), m_style(this) {
+    : QFrame(parent), OnParserError(parser->OnParserError), m_selectParser(std::move(parser)),
+      m_palette(this), m_style(this) {
   resize(300, 340);
   setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
 
@@ -67,6 +68,9 @@ TCustomKvarta::TCustomKvarta(QWidget* parent, std::unique_ptr<TKvSelectParser> p
     AliasChanged(table, old);
   };
   m_tableList = std::make_unique<TKvTableList>(m_workArea);
+
+  // Leaving a page needs nothing yet; the page shown reloads its editor.
+  connect(m_pageControl, &QTabWidget::currentChanged, this, [this] { RefreshActiveEditor(); });
 
   m_splitter->addWidget(m_workArea);
   m_splitter->addWidget(m_pageControl);
@@ -163,6 +167,191 @@ void TCustomKvarta::AliasChanged(TKvTable* table, const QString& oldAliasOrName)
   TKvTableDef* def = oldAliasOrName == table->TableName() ? defs->FindByName(table->TableName())
                                                           : defs->FindByAlias(oldAliasOrName);
   if (def) def->SetAlias(table->AliasOrName());
-  // The criteria panels and the selection grid rename the table in their texts here.
+  // Conditions name the table as written: quoted where the dialect needs it.
+  const TKvSQLScanner* scanner = m_selectParser->Scanner();
+  const QString oldName = scanner->QuoteIdentifier(oldAliasOrName);
+  const QString newName = scanner->QuoteIdentifier(table->AliasOrName());
+  KvRenameQualifier(m_selectParser->WhereItems(), oldName, newName);
+  KvRenameQualifier(m_selectParser->HavingItems(), oldName, newName);
   RefreshActiveEditor();
+}
+
+// --- SQL in and out ---
+
+QString TCustomKvarta::SQL() const {
+  return m_selectParser->GetSQL();
+}
+
+void TCustomKvarta::SetSQL(const QString& text) {
+  Clear();
+  // A syntax error either reaches OnParserError, and the surface shows what was read, or is
+  // raised here with the surface still empty.
+  m_selectParser->SetSQL(text);
+  BuildSurface();
+}
+
+void TCustomKvarta::BuildSurface() {
+  TKvTableDefs* defs = m_selectParser->TableDefs();
+  for (int t = 0; t < defs->Count(); ++t) {
+    TKvTableDef* def = defs->Items(t);
+    // Columns written without a table over several tables stay without a window.
+    if (def->TableName().isEmpty()) continue;
+    const TKvDataSet* dataSet = nullptr;
+    QStringList params;
+    if (OnGetTableFields) OnGetTableFields(def->TableName(), dataSet, params);
+    if (!dataSet) break;
+    TKvTable* table = m_tableList->Add(def->TableName(), dataSet);
+    if (!table) continue;
+    if (table->TableName() != def->Alias()) table->SetAlias(def->Alias());
+    TKvFieldDefs* fields = def->Fields();
+    for (int i = 0; i < fields->Count();) {
+      TKvFieldDef* field = fields->Items(i);
+      TKvListItem* row = table->FindItem(field->Name());
+      // A column the table lacks goes; "T.*" names no row but stays.
+      if (field->Kind() == fkField && !row && field->Name() != QLatin1String("*")) {
+        fields->Delete(i);
+        continue;
+      }
+      if (row) row->Click(true);
+      ++i;
+    }
+    defs->MakeAliasesUnique();
+  }
+  for (int t = 0; t < defs->Count(); ++t) {
+    const TKvTableDef* def = defs->Items(t);
+    if (def->Alias().isEmpty()) continue;
+    const TKvJoinDefs* joins = def->Joins();
+    for (int j = 0; j < joins->Count(); ++j) {
+      const TKvJoinDef* join = joins->Items(j);
+      TKvTable* table1 = m_tableList->FindTable(def->Alias());
+      TKvTable* table2 = m_tableList->FindTable(join->JoinTable());
+      if (!table1 || !table2 || join->Field().isEmpty()) continue;
+      TKvListItem* item1 = table1->FindItem(join->Field());
+      TKvListItem* item2 = table2->FindItem(join->JoinField());
+      if (!item1 || !item2) continue;
+      TKvLink* link = m_workArea->AddLink(table1, table2, item1, item2);
+      if (!link) continue;
+      // The window pair's join may run the other way round than this entry.
+      const bool reversed = link->Join()->Table1() != table1;
+      link->Join()->SetJoinType(KvModelJoinType(join->JoinType(), reversed));
+    }
+  }
+  RefreshActiveEditor();
+  m_workArea->InvalidateAll();
+}
+
+void TCustomKvarta::Clear() {
+  m_selectParser->Clear();
+  m_workArea->Clear();
+  RefreshActiveEditor();
+  m_workArea->InvalidateAll();
+}
+
+QString TCustomKvarta::Version() const {
+  return KvResource::SVersion;
+}
+
+// --- word lists, operators, letter case ---
+
+namespace {
+
+bool DiffersFromDefault(const TKvWordList& list, const QString& defaults) {
+  TKvWordList sorted;
+  sorted.SetCommaText(defaults);
+  return list.Text() != sorted.Text();
+}
+
+} // namespace
+
+QStringList TCustomKvarta::Aggregates() const {
+  return m_selectParser->Aggregates()->Words();
+}
+
+void TCustomKvarta::SetAggregates(const QStringList& words) {
+  m_selectParser->Aggregates()->SetWords(words);
+}
+
+QStringList TCustomKvarta::Functions() const {
+  return m_selectParser->Scanner()->Functions().Words();
+}
+
+void TCustomKvarta::SetFunctions(const QStringList& words) {
+  m_selectParser->Scanner()->Functions().SetWords(words);
+}
+
+QStringList TCustomKvarta::Keywords() const {
+  return m_selectParser->Scanner()->Keywords().Words();
+}
+
+void TCustomKvarta::SetKeywords(const QStringList& words) {
+  m_selectParser->Scanner()->Keywords().SetWords(words);
+}
+
+bool TCustomKvarta::AggregatesStored() const {
+  return DiffersFromDefault(*m_selectParser->Aggregates(), m_selectParser->GetAggregateList());
+}
+
+bool TCustomKvarta::FunctionsStored() const {
+  const TKvSQLScanner* scanner = m_selectParser->Scanner();
+  return DiffersFromDefault(scanner->Functions(), scanner->GetFunctionList());
+}
+
+bool TCustomKvarta::KeywordsStored() const {
+  const TKvSQLScanner* scanner = m_selectParser->Scanner();
+  return DiffersFromDefault(scanner->Keywords(), scanner->GetKeywordList());
+}
+
+TKvOperators& TCustomKvarta::Operators() const {
+  return *m_selectParser->Operators();
+}
+
+void TCustomKvarta::SetOperators(const TKvOperators& operators) {
+  if (&operators != m_selectParser->Operators()) m_selectParser->Operators()->Assign(operators);
+}
+
+TKvScriptFormat& TCustomKvarta::ScriptFormat() const {
+  return *m_selectParser->ScriptFormat();
+}
+
+void TCustomKvarta::SetScriptFormat(const TKvScriptFormat& format) {
+  m_selectParser->ScriptFormat()->Assign(format);
+}
+
+// --- editor pages ---
+
+int TCustomKvarta::TabHeight() const {
+  return m_pageControl->height();
+}
+
+void TCustomKvarta::SetTabHeight(int value) {
+  if (value <= 170 || value == TabHeight()) return;
+  QList<int> sizes = m_splitter->sizes();
+  if (sizes.size() == 2) {
+    const int total = sizes[0] + sizes[1];
+    m_splitter->setSizes({std::max(0, total - value), value});
+  }
+  m_pageControl->setMinimumHeight(0);
+  m_pageControl->resize(m_pageControl->width(), value);
+}
+
+void TCustomKvarta::SetVisibleTabs(TKvVisibleTabs value) {
+  value &= kvtAll;
+  if (value == m_visibleTabs) return;
+  m_visibleTabs = value;
+  const int active = m_pageControl->currentIndex();
+  const TKvVisibleTab flags[] = {kvtCriterions, kvtSelection, kvtGroupCriterions, kvtSorting};
+  for (int i = 3; i >= 0; --i)
+    m_pageControl->setTabVisible(i, value & flags[i]);
+  if (active >= 0 && !(value & flags[active])) {
+    // The next visible tab after the old one; else the nearest before it.
+    int next = -1;
+    for (int i = active + 1; i < 4 && next < 0; ++i)
+      if (value & flags[i]) next = i;
+    for (int i = active - 1; i >= 0 && next < 0; --i)
+      if (value & flags[i]) next = i;
+    if (next >= 0) m_pageControl->setCurrentIndex(next);
+  } else if (active >= 0) {
+    m_pageControl->setCurrentIndex(active);
+  }
+  m_pageControl->setVisible(value != 0);
 }

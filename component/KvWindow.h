@@ -3,6 +3,7 @@
 // The designer component: owns the query parser, the design surface and the editor pages, and
 // keeps them in step.
 
+#include "KvParser.h"
 #include "KvStyles.h"
 
 #include <QFrame>
@@ -20,12 +21,22 @@ class QTabWidget;
 class TKvDataSet;
 class TKvLink;
 class TKvListItem;
-class TKvSelectParser;
 class TKvTable;
 class TKvWorkArea;
 enum TDragState : int;
 
 enum TKvAction : std::uint8_t { kvaAdd, kvaRemove };
+
+// The editor pages that show a tab (a set of these bits).
+enum TKvVisibleTab : std::uint8_t {
+  kvtCriterions = 1,
+  kvtSelection = 2,
+  kvtGroupCriterions = 4,
+  kvtSorting = 8
+};
+using TKvVisibleTabs = std::uint8_t;
+inline constexpr TKvVisibleTabs kvtAll =
+    kvtCriterions | kvtSelection | kvtGroupCriterions | kvtSorting;
 
 using TGetTableFieldsEvent = std::function<void(const QString& nameOfTable,
                                                 const TKvDataSet*& dataSet, QStringList& params)>;
@@ -88,6 +99,46 @@ public:
   // Only stored: readers use the value the next time they paint or handle input.
   void SetOptions(TKvOptions value) { m_options = value; }
 
+  // The statement: written from the model on reading; on writing, read into the model, which
+  // the surface then shows (tables through OnGetTableFields, links from the joins). A syntax
+  // error goes to OnParserError when set, else it is raised (the surface stays empty then).
+  QString SQL() const;
+  void SetSQL(const QString& text);
+  // Empties model, surface and editors.
+  void Clear();
+
+  // Kept for hosts that set them: About reads empty, the version is fixed.
+  QString About() const { return QString(); }
+  void SetAbout(const QString&) {}
+  QString Version() const;
+  void SetVersion(const QString&) {}
+
+  // Word lists of the parser and its tokenizer; writing copies them.
+  QStringList Aggregates() const;
+  void SetAggregates(const QStringList& words);
+  QStringList Functions() const;
+  void SetFunctions(const QStringList& words);
+  QStringList Keywords() const;
+  void SetKeywords(const QStringList& words);
+  // Whether a list differs from the dialect's own (a form would store it then).
+  bool AggregatesStored() const;
+  bool FunctionsStored() const;
+  bool KeywordsStored() const;
+  TKvOperators& Operators() const;
+  void SetOperators(const TKvOperators& operators);
+  TKvScriptFormat& ScriptFormat() const;
+  void SetScriptFormat(const TKvScriptFormat& format);
+
+  // Height of the editor pages (values of 170 or less are ignored) and which tabs show.
+  int TabHeight() const;
+  void SetTabHeight(int value);
+  TKvVisibleTabs VisibleTabs() const { return m_visibleTabs; }
+  void SetVisibleTabs(TKvVisibleTabs value);
+
+  // Bracket a change of the Operators list for the condition editors.
+  virtual void DetachOperators() {}
+  virtual void AttachOperators() {}
+
   // Whether the change may happen: the host may refuse through its events.
   bool DoAddRemoveTable(TKvTable* table, TKvAction action);
   bool DoAddRemoveLink(TKvLink* link, TKvAction action);
@@ -107,6 +158,8 @@ public:
   TKvDragOverEvent OnDragOver;
   TKvDragDropEvent OnDragDrop;
   TKvEndDragEvent OnEndDrag;
+  // Kept by the parser: syntax errors of assigned SQL.
+  TKvParserErrorEvent& OnParserError;
 
 protected:
   TCustomKvarta(QWidget* parent, std::unique_ptr<TKvSelectParser> parser);
@@ -116,6 +169,9 @@ protected:
   virtual void TableAdded(TKvTable* table);
   virtual void TableRemoved(TKvTable* table);
   virtual void AliasChanged(TKvTable* table, const QString& oldAliasOrName);
+
+  // Makes the table windows and links of what the model holds.
+  void BuildSurface();
 
 private:
   std::unique_ptr<TKvSelectParser> m_selectParser;
@@ -128,4 +184,5 @@ private:
   QList<QWidget*> m_pages;
   TKvWorkArea* m_workArea = nullptr;
   std::unique_ptr<TKvTableList> m_tableList;
+  TKvVisibleTabs m_visibleTabs = kvtAll;
 };

@@ -310,21 +310,38 @@ void TKvTableDef::SetTableName(const QString& name) {
   if (name == m_tableName) return;
   const QString oldAlias = m_alias;
   const QString oldName = m_tableName;
+  const QString oldQualifier = AliasOrName();
   if (m_alias == m_tableName) {
     if (TKvTableDefs* defs = TableDefs()) defs->RenameJoinTable(m_alias, name);
     m_alias = name;
   }
   m_tableName = name;
   if (TKvTableDefs* defs = TableDefs()) defs->TableKeyChanged(this, oldAlias, oldName);
+  QualifierChanged(oldQualifier);
 }
 
 void TKvTableDef::SetAlias(const QString& alias) {
   if (alias == m_alias) return;
   const QString oldAlias = m_alias;
+  const QString oldQualifier = AliasOrName();
   TKvTableDefs* defs = TableDefs();
   if (defs) defs->RenameJoinTable(oldAlias, alias);
   m_alias = alias;
   if (defs) defs->TableKeyChanged(this, oldAlias, m_tableName);
+  QualifierChanged(oldQualifier);
+}
+
+void TKvTableDef::QualifierChanged(const QString& old) {
+  // Sort lines name the table by its qualifier: they follow a new alias, or they would sort
+  // by a table the statement no longer has.
+  const QString now = AliasOrName();
+  TKvSelectParser* parser = Parser();
+  if (old == now || old.isEmpty() || now.isEmpty() || !parser || !parser->OrderByItems()) return;
+  TKvOrderByItems* order = parser->OrderByItems();
+  const QString prefix = old + QLatin1Char('.');
+  for (int i = 0; i < order->Count(); ++i)
+    if (order->Strings(i).startsWith(prefix))
+      order->SetLine(i, now + order->Strings(i).mid(old.length()));
 }
 
 void TKvTableDef::Assign(const TKvCollectionItem& source) {
@@ -716,4 +733,51 @@ void TKvOperators::LoadDefaults() {
     op->SetRelate(QString::fromLatin1(r.relate));
   }
   EndUpdate();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Renaming a table in conditions
+
+namespace {
+
+int RenameIn(TKvFunctionDef* def, const QString& oldName, const QString& newName) {
+  int changed = 0;
+  const QString prefix = oldName + QLatin1Char('.');
+  if (def->Kind() == fkField && def->Name().startsWith(prefix)) {
+    def->SetName(newName + def->Name().mid(oldName.length()));
+    ++changed;
+  } else if (def->Kind() == fkExpression && def->Name().contains(prefix)) {
+    // In an expression the qualifier stands after a blank, a bracket or at the start.
+    QString text = def->Name();
+    qsizetype at = 0;
+    while ((at = text.indexOf(prefix, at)) >= 0) {
+      const QChar before = at > 0 ? text.at(at - 1) : QLatin1Char(' ');
+      if (before == QLatin1Char(' ') || before == QLatin1Char('(') || before == QLatin1Char(',')) {
+        text.replace(at, oldName.length(), newName);
+        at += newName.length();
+        ++changed;
+      } else {
+        at += prefix.length();
+      }
+    }
+    def->SetName(text);
+  }
+  for (int i = 0; i < def->Arguments()->Count(); ++i)
+    changed += RenameIn(def->Arguments()->Items(i), oldName, newName);
+  return changed;
+}
+
+} // namespace
+
+int KvRenameQualifier(TKvCriterions* list, const QString& oldName, const QString& newName) {
+  if (!list || oldName == newName || oldName.isEmpty()) return 0;
+  int changed = 0;
+  for (int i = 0; i < list->Count(); ++i) {
+    TKvCriterion* c = list->Items(i);
+    changed += RenameIn(c->Field(), oldName, newName);
+    for (int a = 0; a < c->Arguments()->Count(); ++a)
+      changed += RenameIn(c->Arguments()->Items(a), oldName, newName);
+    changed += KvRenameQualifier(c->Items(), oldName, newName);
+  }
+  return changed;
 }

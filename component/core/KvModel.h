@@ -237,7 +237,7 @@ public:
 private:
   friend class TKvTableDefs;
   friend class TKvFieldDef;
-  QString JoinChainSQL(QList<const TKvTableDef*>& path) const;
+  void QualifierChanged(const QString& old);
 
   QString m_alias;
   std::unique_ptr<TKvFieldDefs> m_fields;
@@ -348,6 +348,10 @@ private:
   TKvRelation m_relation = krAll;
 };
 
+// Rewrites the table qualifier `oldName` (as written, quoted where needed) to `newName` in every
+// operand of a condition tree; returns how many operands changed.
+int KvRenameQualifier(TKvCriterions* list, const QString& oldName, const QString& newName);
+
 class TKvWhereItems : public TKvCriterions {
 public:
   QString GetSQL() const override;
@@ -406,6 +410,9 @@ public:
   void Assign(const TKvStringList& source);
   int Direction(int index) const;
   void SetDirection(int index, int direction);
+  void SetLine(int index, const QString& line) {
+    if (index >= 0 && index < m_lines.size()) m_lines[index] = line;
+  }
   const QList<int>& Directions() const { return m_directions; }
   QString GetSQL() const;
 
