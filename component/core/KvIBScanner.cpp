@@ -5,7 +5,7 @@ TKvIBScanner::TKvIBScanner() {
   LoadFunctions();
   LoadKeywords();
   LoadOperators();
-  BuildCharClasses();
+  InvalidateCharClasses();
 }
 
 bool TKvIBScanner::IsLetter(QChar ch) const {

@@ -28,7 +28,11 @@ public:
   QString QuoteIdentifier(const QString& s) const override;
 
   TKvSQLDialect SQLDialect() const { return m_dialect; }
-  void SetSQLDialect(TKvSQLDialect dialect) { m_dialect = dialect; }
+  void SetSQLDialect(TKvSQLDialect dialect) {
+    if (dialect == m_dialect) return;
+    m_dialect = dialect;
+    InvalidateCharClasses();
+  }
 
 protected:
   // The server folds unquoted names to upper case; so does the tokenizer, so that names read

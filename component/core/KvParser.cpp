@@ -526,7 +526,8 @@ bool TKvSelectParser::IsDelimiterToken(char ch) const {
 }
 
 TKvSelectParser::TokenPos TKvSelectParser::Here() const {
-  return {Tok(), m_scanner->Line(), m_scanner->Column()};
+  // Errors show the token as the user typed it.
+  return {m_scanner->RawToken(), m_scanner->Line(), m_scanner->Column()};
 }
 
 void TKvSelectParser::FailAt(const TokenPos& pos) {
@@ -609,6 +610,11 @@ void TKvSelectParser::Parse() {
           m_state = psDone;
       }
     }
+    if (m_state == psDone && Tok() == QLatin1String(";")) {
+      // Only blanks may follow the closing ";": another statement would be lost unseen.
+      m_scanner->NextToken();
+      if (!(Kind() == tkEnd && Tok().isEmpty())) FailAt(Here());
+    }
     if (m_state == psDone) {
       CheckStatement();
       // Output names unique within each table, as the designer shows them.
@@ -619,10 +625,8 @@ void TKvSelectParser::Parse() {
     throw;
   }
   if (m_state == psError) {
-    if (m_hasErrorAt)
-      ParserError(m_errorAt.token, m_errorAt.line, m_errorAt.column);
-    else
-      ParserError(Tok(), m_scanner->Line(), m_scanner->Column());
+    const TokenPos at = m_hasErrorAt ? m_errorAt : Here();
+    ParserError(at.token, at.line, at.column);
   }
 }
 

@@ -202,7 +202,7 @@ TKvSQLScanner::TKvSQLScanner() {
   m_line = 1;
   m_column = 1;
   m_quoteNames = true;
-  BuildCharClasses();
+  InvalidateCharClasses();
 }
 
 TKvSQLScanner::TState TKvSQLScanner::SaveState() const {
@@ -264,6 +264,7 @@ void TKvSQLScanner::BuildCharClasses() {
     if (IsCloseBracket(ch)) cls |= ccClose;
     m_classes[c] = cls;
   }
+  m_classesValid = true;
 }
 
 bool TKvSQLScanner::Has(QChar ch, quint16 cls) const {
@@ -277,7 +278,7 @@ bool TKvSQLScanner::Has(QChar ch, quint16 cls) const {
 
 void TKvSQLScanner::Reset() {
   TKvScanner::Reset();
-  BuildCharClasses();
+  if (!m_classesValid) BuildCharClasses();
   m_column = 1;
   m_line = m_tokenKind == tkNewLine ? 2 : 1;
   // A string left open by an earlier text must not leak into the next one.
@@ -316,6 +317,11 @@ QString TKvSQLScanner::NextToken() {
           // An opening or closing quote.
           m_quoteChar = m_quoteChar.isNull() ? ch : QChar();
           m_inQuote = !m_quoteChar.isNull();
+          if (m_inQuote) {
+            m_quoteLine = m_line;
+            m_quoteColumn = m_column;
+            m_quotePosition = m_position;
+          }
           const bool hasNext = m_position + 1 <= m_textLength;
           const bool nextIsLast = m_position + 1 == m_textLength;
           m_emptyStringPending = m_inQuote && hasNext && CharAt(m_position + 1) == m_quoteChar &&
@@ -419,7 +425,13 @@ QString TKvSQLScanner::NextToken() {
     }
     // Quoted text stays what it is even when it spells an operator.
     if (!fromQuotes && IsOperator(s)) kind = tkOperator;
-    m_column += int(s.length());
+    if (fromQuotes && s.contains(QLatin1Char('\n'))) {
+      // Quoted text over several lines: the next token starts on its last line.
+      m_line += int(s.count(QLatin1Char('\n')));
+      m_column = int(s.length() - s.lastIndexOf(QLatin1Char('\n')));
+    } else {
+      m_column += int(s.length());
+    }
     // The end of the text reads nothing: the bracket before it was counted already.
     if (!m_inQuote && m_position > 1 && !s.isEmpty()) {
       const QChar before = CharAt(m_position - 1);
@@ -429,7 +441,9 @@ QString TKvSQLScanner::NextToken() {
         --m_bracketLevel;
     }
     m_tokenKind = kind;
-    if (kind == tkEnd && m_inQuote) throw EKvParserError(3, m_line, m_column - int(s.length()), s);
+    // The error points at the quote left open, with the text from there on.
+    if (kind == tkEnd && m_inQuote)
+      throw EKvParserError(3, m_quoteLine, m_quoteColumn, m_text.mid(m_quotePosition - 1));
     m_tokenWasQuoted = fromQuotes;
     m_tokenStart = start;
     TokenRead(s);

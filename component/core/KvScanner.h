@@ -160,6 +160,8 @@ public:
   bool TokenWasQuoted() const { return m_tokenWasQuoted; }
   // 1-based position in Text where the last token starts.
   int TokenStart() const { return m_tokenStart; }
+  // The last token as it stands in the text (names are not folded to upper case).
+  QString RawToken() const { return m_text.mid(m_tokenStart - 1, m_token.length()); }
 
   TKvWordList& Keywords() { return m_keywords; }
   TKvWordList& Functions() { return m_functions; }
@@ -171,9 +173,11 @@ public:
 protected:
   // Lets a dialect normalise a finished token (its kind is already settled).
   virtual void TokenRead(QString& token) const;
-  // Character classes of the ASCII range, taken from the virtual tests when a text is set, so
-  // that reading a character costs a table lookup.
+  // Character classes of the ASCII range, taken from the virtual tests so that reading a
+  // character costs a table lookup. A dialect whose tests change (another SQL dialect) calls
+  // InvalidateCharClasses; the table is rebuilt before the next text is read.
   void BuildCharClasses();
+  void InvalidateCharClasses() { m_classesValid = false; }
 
   TKvTokenKind m_tokenKind = tkUnknown;
   TKvWordList m_keywords;
@@ -197,6 +201,10 @@ protected:
     ccClose = 128
   };
   quint16 m_classes[128] = {};
+  bool m_classesValid = false;
+  int m_quoteLine = 1; // where the open quote is
+  int m_quoteColumn = 1;
+  int m_quotePosition = 1;
   bool Has(QChar ch, quint16 cls) const;
 
 private:

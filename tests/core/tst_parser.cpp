@@ -61,6 +61,23 @@ class TestParser : public QObject {
 private slots:
   // --- The statement head and errors -----------------------------------------------------
 
+  void errorsShowTheTokenAsTyped() {
+    TKvIBSelectParser p;
+    // Names are folded to upper case when read; the message keeps what the user wrote.
+    Error e = ParseError(p, QStringLiteral("select a b c from t"));
+    QCOMPARE(e.token, QStringLiteral("c"));
+    QCOMPARE(e.message, QStringLiteral("Invalid token 'c' at position 12 of line 1."));
+    // A string over two lines moves the lines after it on.
+    e = ParseError(p, QStringLiteral("SELECT 'a\nb' AS X FROM T WHERE (A = B C)"));
+    QCOMPARE(e.line, 2);
+    QCOMPARE(e.position, 29);
+    // An unterminated string points at its opening quote.
+    e = ParseError(p, QStringLiteral("SELECT A FROM T WHERE (A = 'x) AND (B = 1)"));
+    QCOMPARE(e.code, 3);
+    QCOMPARE(e.line, 1);
+    QCOMPARE(e.position, 28);
+  }
+
   void errorsCarryCodeTokenAndPlace() {
     TKvIBSelectParser p;
     Error e = ParseError(p, QStringLiteral("SELEC A"));
@@ -144,9 +161,13 @@ private slots:
     TKvIBSelectParser p;
     PARSE(p, QStringLiteral("SELECT A FROM T;"));
     QCOMPARE(p.TableDefs()->Count(), 1);
-    // Text after the semicolon is not read.
-    PARSE(p, QStringLiteral("SELECT A FROM T; garbage ("));
-    QCOMPARE(p.TableDefs()->Items(0)->TableName(), QStringLiteral("T"));
+    PARSE(p, QStringLiteral("SELECT A FROM T WHERE A = 1 ;\r\n  "));
+    // Anything after it would be lost unseen: a second statement is refused.
+    const Error e = ParseError(p, QStringLiteral("SELECT A FROM T; SELECT B FROM U"));
+    QVERIFY(e.raised);
+    QCOMPARE(e.token, QStringLiteral("SELECT"));
+    QCOMPARE(e.position, 18);
+    QVERIFY(ParseError(p, QStringLiteral("SELECT A FROM T;;")).raised);
   }
 
   // --- The SELECT list -----------------------------------------------------------------------

@@ -236,7 +236,7 @@ private slots:
     QTest::newRow("blank lines") << "a\r\n\r\n  b" << QStringList{"a@1:1", "b@3:3", "@3:4"};
     QTest::newRow("quoted") << "'x y'\r\nz" << QStringList{"x y@1:2", "z@2:1", "@2:2"};
     QTest::newRow("line break in quotes")
-        << "'a\r\nb' c" << QStringList{"a<CR><LF>b@1:2", "c@1:8", "@1:9"};
+        << "'a\r\nb' c" << QStringList{"a<CR><LF>b@2:*", "c@2:4", "@2:5"};
     QTest::newRow("tab") << "\tx" << QStringList{"x@1:2", "@1:3"};
     QTest::newRow("decimal resumes after digits")
         << "x=12.50)" << QStringList{"x@1:1", "=@1:2", "12.50@1:3", ")@1:8", "@1:9"};
@@ -248,8 +248,11 @@ private slots:
     QFETCH(QStringList, expected);
     TKvSQLScanner s;
     QStringList got;
+    // A token over several lines ends on its last line: its start column is not shown.
     Walk(s, text, [&] {
-      got << u"%1@%2:%3"_s.arg(Visible(s.Token())).arg(s.Line()).arg(s.Column() - s.Token().size());
+      const QString column =
+          s.Token().contains(u'\n') ? u"*"_s : QString::number(s.Column() - s.Token().size());
+      got << u"%1@%2:%3"_s.arg(Visible(s.Token())).arg(s.Line()).arg(column);
     });
     QCOMPARE(got, expected);
   }
@@ -394,17 +397,18 @@ private slots:
     QTest::addColumn<QStringList>("delivered");
     QTest::addColumn<int>("line");
     QTest::addColumn<int>("position");
+    // The error points at the quote left open.
     QTest::newRow("after select") << int(Generic) << "SELECT 'abc" << QStringList{"SELECT", "abc"}
-                                  << 1 << 12;
-    QTest::newRow("only a quote") << int(Generic) << "'" << QStringList{} << 1 << 2;
+                                  << 1 << 8;
+    QTest::newRow("only a quote") << int(Generic) << "'" << QStringList{} << 1 << 1;
     QTest::newRow("second line") << int(Generic) << "SELECT a\r\nFROM 'x y"
-                                 << QStringList{"SELECT", "a", "FROM", "x y"} << 2 << 10;
+                                 << QStringList{"SELECT", "a", "FROM", "x y"} << 2 << 6;
     QTest::newRow("doubled quote inside")
-        << int(Generic) << "x = 'it''s" << QStringList{"x", "=", "it''s"} << 1 << 11;
-    QTest::newRow("name quote") << int(Generic) << "\"abc" << QStringList{"abc"} << 1 << 5;
-    QTest::newRow("ib string") << int(IB3) << "a 'BC" << QStringList{"A", "BC"} << 1 << 6;
-    QTest::newRow("ib name") << int(IB3) << "\"AB" << QStringList{"AB"} << 1 << 4;
-    QTest::newRow("ib dialect 1") << int(IB1) << "\"AB" << QStringList{"AB"} << 1 << 4;
+        << int(Generic) << "x = 'it''s" << QStringList{"x", "=", "it''s"} << 1 << 5;
+    QTest::newRow("name quote") << int(Generic) << "\"abc" << QStringList{"abc"} << 1 << 1;
+    QTest::newRow("ib string") << int(IB3) << "a 'BC" << QStringList{"A", "BC"} << 1 << 3;
+    QTest::newRow("ib name") << int(IB3) << "\"AB" << QStringList{"AB"} << 1 << 1;
+    QTest::newRow("ib dialect 1") << int(IB1) << "\"AB" << QStringList{"AB"} << 1 << 1;
   }
 
   void unterminatedString() {
