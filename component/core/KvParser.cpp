@@ -611,9 +611,12 @@ void TKvSelectParser::Parse() {
       }
     }
     if (m_state == psDone && Tok() == QLatin1String(";")) {
-      // Only blanks may follow the closing ";": another statement would be lost unseen.
-      m_scanner->NextToken();
-      if (!(Kind() == tkEnd && Tok().isEmpty())) FailAt(Here());
+      // Only blanks (and more ";") may follow the closing ";": another statement would be
+      // lost unseen.
+      do {
+        m_scanner->NextToken();
+      } while (Kind() == tkEnd && Tok() == QLatin1String(";"));
+      if (Kind() != tkEnd) FailAt(Here());
     }
     if (m_state == psDone) {
       CheckStatement();

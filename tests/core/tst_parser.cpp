@@ -167,7 +167,8 @@ private slots:
     QVERIFY(e.raised);
     QCOMPARE(e.token, QStringLiteral("SELECT"));
     QCOMPARE(e.position, 18);
-    QVERIFY(ParseError(p, QStringLiteral("SELECT A FROM T;;")).raised);
+    PARSE(p, QStringLiteral("SELECT A FROM T;;"));
+    QVERIFY(ParseError(p, QStringLiteral("SELECT A FROM T;; x")).raised);
   }
 
   // --- The SELECT list -----------------------------------------------------------------------
