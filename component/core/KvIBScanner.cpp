@@ -5,7 +5,7 @@ TKvIBScanner::TKvIBScanner() {
   LoadFunctions();
   LoadKeywords();
   LoadOperators();
-  InvalidateCharClasses();
+  BuildCharClasses();
 }
 
 bool TKvIBScanner::IsLetter(QChar ch) const {

@@ -31,7 +31,7 @@ public:
   void SetSQLDialect(TKvSQLDialect dialect) {
     if (dialect == m_dialect) return;
     m_dialect = dialect;
-    InvalidateCharClasses();
+    BuildCharClasses();
   }
 
 protected:

@@ -526,8 +526,7 @@ bool TKvSelectParser::IsDelimiterToken(char ch) const {
 }
 
 TKvSelectParser::TokenPos TKvSelectParser::Here() const {
-  // Errors show the token as the user typed it.
-  return {m_scanner->RawToken(), m_scanner->Line(), m_scanner->Column()};
+  return {m_scanner->TokenStart(), int(Tok().length()), m_scanner->Line(), m_scanner->Column()};
 }
 
 void TKvSelectParser::FailAt(const TokenPos& pos) {
@@ -628,8 +627,9 @@ void TKvSelectParser::Parse() {
     throw;
   }
   if (m_state == psError) {
+    // Errors show the token as the user typed it.
     const TokenPos at = m_hasErrorAt ? m_errorAt : Here();
-    ParserError(at.token, at.line, at.column);
+    ParserError(m_scanner->Text().mid(at.start - 1, at.length), at.line, at.column);
   }
 }
 

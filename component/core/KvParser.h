@@ -131,8 +131,10 @@ protected:
   void Next() { m_scanner->NextToken(); }
   void Fail() { m_state = psError; }
 
+  // Where a token stands; its text is taken from the statement only when an error needs it.
   struct TokenPos {
-    QString token;
+    int start = 0;  // 1-based position in the text
+    int length = 0; // of the token
     int line = 0;
     int column = 0; // column after the token
   };

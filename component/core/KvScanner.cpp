@@ -202,7 +202,7 @@ TKvSQLScanner::TKvSQLScanner() {
   m_line = 1;
   m_column = 1;
   m_quoteNames = true;
-  InvalidateCharClasses();
+  BuildCharClasses();
 }
 
 TKvSQLScanner::TState TKvSQLScanner::SaveState() const {
@@ -262,23 +262,22 @@ void TKvSQLScanner::BuildCharClasses() {
     if (IsCompareChar(ch)) cls |= ccCompare;
     if (IsOpenBracket(ch)) cls |= ccOpen;
     if (IsCloseBracket(ch)) cls |= ccClose;
+    if (IsLetter(ch)) cls |= ccLetter;
+    if (IsIdentChar(ch)) cls |= ccIdent;
     m_classes[c] = cls;
   }
-  m_classesValid = true;
 }
 
-bool TKvSQLScanner::Has(QChar ch, quint16 cls) const {
-  const char16_t u = ch.unicode();
-  if (u < 128) return m_classes[u] & cls;
+bool TKvSQLScanner::HasWide(QChar ch, quint16 cls) const {
   return ((cls & ccQuote) && IsQuote(ch)) || ((cls & ccNameQuote) && IsNameQuote(ch)) ||
          ((cls & ccDelimiter) && IsDelimiter(ch)) || ((cls & ccBlank) && IsBlank(ch)) ||
          ((cls & ccDigit) && IsDigit(ch)) || ((cls & ccCompare) && IsCompareChar(ch)) ||
-         ((cls & ccOpen) && IsOpenBracket(ch)) || ((cls & ccClose) && IsCloseBracket(ch));
+         ((cls & ccOpen) && IsOpenBracket(ch)) || ((cls & ccClose) && IsCloseBracket(ch)) ||
+         ((cls & ccLetter) && IsLetter(ch)) || ((cls & ccIdent) && IsIdentChar(ch));
 }
 
 void TKvSQLScanner::Reset() {
   TKvScanner::Reset();
-  if (!m_classesValid) BuildCharClasses();
   m_column = 1;
   m_line = m_tokenKind == tkNewLine ? 2 : 1;
   // A string left open by an earlier text must not leak into the next one.
@@ -471,16 +470,16 @@ bool TKvSQLScanner::IsNameQuote(QChar ch) const {
 }
 
 bool TKvSQLScanner::IsIdentifier(QStringView s) const {
-  if (s.isEmpty() || !IsLetter(s.front())) return false;
+  if (s.isEmpty() || !Has(s.front(), ccLetter)) return false;
   for (qsizetype i = 1; i < s.size(); ++i)
-    if (!IsIdentChar(s[i])) return false;
+    if (!Has(s[i], ccIdent)) return false;
   return true;
 }
 
 bool TKvSQLScanner::IsNumber(QStringView s) const {
   if (s.isEmpty()) return false;
   for (QChar c : s)
-    if (!IsDigit(c)) return false;
+    if (!Has(c, ccDigit)) return false;
   return true;
 }
 

@@ -174,10 +174,9 @@ protected:
   // Lets a dialect normalise a finished token (its kind is already settled).
   virtual void TokenRead(QString& token) const;
   // Character classes of the ASCII range, taken from the virtual tests so that reading a
-  // character costs a table lookup. A dialect whose tests change (another SQL dialect) calls
-  // InvalidateCharClasses; the table is rebuilt before the next text is read.
+  // character costs a table lookup. Each constructor builds it again (so that the overrides
+  // of its class count), and so does a dialect whose tests change.
   void BuildCharClasses();
-  void InvalidateCharClasses() { m_classesValid = false; }
 
   TKvTokenKind m_tokenKind = tkUnknown;
   TKvWordList m_keywords;
@@ -198,14 +197,19 @@ protected:
     ccDigit = 16,
     ccCompare = 32,
     ccOpen = 64,
-    ccClose = 128
+    ccClose = 128,
+    ccLetter = 256,
+    ccIdent = 512
   };
   quint16 m_classes[128] = {};
-  bool m_classesValid = false;
   int m_quoteLine = 1; // where the open quote is
   int m_quoteColumn = 1;
   int m_quotePosition = 1;
-  bool Has(QChar ch, quint16 cls) const;
+  bool Has(QChar ch, quint16 cls) const {
+    const char16_t u = ch.unicode();
+    return u < 128 ? (m_classes[u] & cls) != 0 : HasWide(ch, cls);
+  }
+  bool HasWide(QChar ch, quint16 cls) const;
 
 private:
   bool ClosesQuote(QChar ch, QStringView soFar) const;
