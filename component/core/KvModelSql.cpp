@@ -7,6 +7,8 @@
 #include <QMap>
 #include <QSet>
 
+#include <vector>
+
 namespace {
 
 const QString CRLF = QStringLiteral("\r\n");
@@ -176,19 +178,20 @@ TKvJoinType Mirrored(TKvJoinType t) {
 // tree, the layout is: a table, then all joins leaving it, then the chains of the joined tables.
 class FromWriter {
 public:
-  explicit FromWriter(const TKvTableDefs* defs, bool text = true) : m_defs(defs), m_text(text) {
+  explicit FromWriter(const TKvTableDefs* defs, bool text = true)
+      : m_defs(defs), m_text(text), m_out(std::size_t(defs->Count())),
+        m_in(std::size_t(defs->Count())), m_emitted(std::size_t(defs->Count()), 0) {
     // Who joins whom, resolved once: the writer looks joins up from both ends.
     for (int i = 0; i < defs->Count(); ++i) {
       const TKvTableDef* t = defs->Items(i);
-      m_index.insert(t, i);
       const TKvJoinDefs* joins = t->Joins();
       for (int k = 0; k < joins->Count(); ++k) {
         const TKvJoinDef* j = joins->Items(k);
         if (!JoinWritable(j)) continue;
         const TKvTableDef* r = JoinTarget(j);
         if (!r || r == t) continue;
-        m_out[t].append({j, r});
-        m_in[r].append({j, t});
+        m_out[std::size_t(i)].append({j, r});
+        m_in[std::size_t(r->Index())].append({j, t});
       }
     }
   }
@@ -198,7 +201,7 @@ public:
     for (int pass = 0; pass < 2; ++pass)
       for (int i = 0; i < m_defs->Count(); ++i) {
         const TKvTableDef* t = m_defs->Items(i);
-        if (m_emitted.contains(t) || t->TableName().isEmpty()) continue;
+        if (Emitted(t) || t->TableName().isEmpty()) continue;
         if (pass == 0 && m_defs->IsJoinTarget(t)) continue;
         entries << Entry(t);
       }
@@ -225,14 +228,14 @@ private:
 
   QString Chain(const TKvTableDef* t) {
     QList<Clause> clauses;
-    for (const Edge& e : m_out.value(t)) {
-      if (e.other->TableName().isEmpty() || m_emitted.contains(e.other)) continue;
+    for (const Edge& e : Out(t)) {
+      if (e.other->TableName().isEmpty() || Emitted(e.other)) continue;
       Emit(e.other);
       clauses.append({e.other, JoinClause(e.other, t, e.join->JoinType())});
     }
     // Tables that join to this one but were not written yet follow it, mirrored.
-    for (const Edge& e : m_in.value(t)) {
-      if (e.other->TableName().isEmpty() || m_emitted.contains(e.other)) continue;
+    for (const Edge& e : In(t)) {
+      if (e.other->TableName().isEmpty() || Emitted(e.other)) continue;
       Emit(e.other);
       clauses.append({e.other, JoinClause(e.other, t, Mirrored(e.join->JoinType()))});
     }
@@ -263,18 +266,16 @@ private:
       m_written.insert(j);
       conditions << c;
     };
-    for (const Edge& e : m_out.value(parent))
+    for (const Edge& e : Out(parent))
       if (e.other == r) add(e.join);
-    for (const Edge& e : m_out.value(r))
+    for (const Edge& e : Out(r))
       if (e.other == parent) add(e.join);
     // The other tables already written, in list order: their joins to `r`, then `r`'s to them.
     QMap<int, QList<const TKvJoinDef*>> others;
-    for (const Edge& e : m_in.value(r))
-      if (e.other != parent && m_emitted.contains(e.other))
-        others[2 * m_index.value(e.other)].append(e.join);
-    for (const Edge& e : m_out.value(r))
-      if (e.other != parent && m_emitted.contains(e.other))
-        others[2 * m_index.value(e.other) + 1].append(e.join);
+    for (const Edge& e : In(r))
+      if (e.other != parent && Emitted(e.other)) others[2 * e.other->Index()].append(e.join);
+    for (const Edge& e : Out(r))
+      if (e.other != parent && Emitted(e.other)) others[2 * e.other->Index() + 1].append(e.join);
     for (const QList<const TKvJoinDef*>& joins : others)
       for (const TKvJoinDef* j : joins)
         add(j);
@@ -286,17 +287,19 @@ private:
   }
 
   void Emit(const TKvTableDef* t) {
-    m_emitted.insert(t);
+    m_emitted[std::size_t(t->Index())] = 1;
     m_order.append(t);
   }
+  bool Emitted(const TKvTableDef* t) const { return m_emitted[std::size_t(t->Index())]; }
+  const QList<Edge>& Out(const TKvTableDef* t) const { return m_out[std::size_t(t->Index())]; }
+  const QList<Edge>& In(const TKvTableDef* t) const { return m_in[std::size_t(t->Index())]; }
 
   const TKvTableDefs* m_defs;
   bool m_text;
-  QHash<const TKvTableDef*, int> m_index;
-  QHash<const TKvTableDef*, QList<Edge>> m_out;
-  QHash<const TKvTableDef*, QList<Edge>> m_in;
+  std::vector<QList<Edge>> m_out;
+  std::vector<QList<Edge>> m_in;
   QList<const TKvTableDef*> m_order;
-  QSet<const TKvTableDef*> m_emitted;
+  std::vector<char> m_emitted;
   QSet<const TKvJoinDef*> m_written;
 };
 

@@ -1414,7 +1414,9 @@ void TKvSelectParser::CheckStatement() {
   // The writer puts joins in its own order: each table after the one it joins to. Inner joins
   // and left joins (keeping all rows of that earlier table) give the same rows in any such
   // order; right and full joins keep rows of what came before, so their order must stay.
-  if (!m_declared.isEmpty()) {
+  bool joined = false;
+  for (const TKvTableDef* t : m_declared) joined = joined || t->Joins()->Count() > 0;
+  if (joined) {
     const QList<const TKvTableDef*> written = KvFromOrder(m_tableDefs.get());
     int i = 0;
     while (i < m_declared.size()) {
