@@ -11,15 +11,24 @@ bool LessCaseInsensitive(const QString& a, const QString& b) {
   return c < 0 || (c == 0 && a < b);
 }
 
-} // namespace
-
-namespace {
 int FirstBit(QChar c) {
   const char16_t u = c.unicode();
   if (u >= 'a' && u <= 'z') return u - 'a';
   if (u >= 'A' && u <= 'Z') return u - 'A';
   return 63;
 }
+
+// One shared string per ASCII character: punctuation tokens need no new strings.
+const QString& SingleCharacter(QChar ch) {
+  static const QList<QString> table = [] {
+    QList<QString> t;
+    for (char16_t c = 0; c < 128; ++c)
+      t.append(QString(QChar(c)));
+    return t;
+  }();
+  return table[ch.unicode()];
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -75,6 +84,12 @@ std::size_t TKvWordList::Hash::operator()(QStringView s) const noexcept {
     h = (h ^ u) * 1099511628211ull;
   }
   return h;
+}
+
+const QString* TKvWordList::Find(QStringView word) const {
+  if (word.isEmpty()) return nullptr;
+  const auto it = m_lookup.find(word);
+  return it == m_lookup.end() ? nullptr : &*it;
 }
 
 bool TKvWordList::Contains(QStringView word) const {
@@ -407,23 +422,36 @@ QString TKvSQLScanner::NextToken() {
       kindSet = true;
       fromQuotes = true;
     }
-    QString s = m_text.mid(start - 1, len);
+    const QStringView sv = QStringView(m_text).mid(start - 1, len);
+    const QString* shared = nullptr; // a list's own copy of the word, saving a new string
     if (kindSet) {
       // A quoted ";" is text, not the end of the statement.
-      if (!fromQuotes && s == QLatin1String(";")) kind = tkEnd;
-    } else if (s.isEmpty()) {
+      if (!fromQuotes && sv == QLatin1String(";")) kind = tkEnd;
+    } else if (sv.isEmpty()) {
       kind = tkEnd;
-    } else if (IsFunction(s)) {
+    } else if (IsFunction(sv)) {
       kind = tkFunction;
-    } else if (IsKeyword(s)) {
+      shared = m_functions.Find(sv);
+    } else if (IsKeyword(sv)) {
       kind = tkKeyword;
-    } else if (IsNumber(s)) {
+      shared = m_keywords.Find(sv);
+    } else if (IsNumber(sv)) {
       kind = tkInteger;
-    } else if (IsIdentifier(s) || IsIdentifier(Unquote(s))) {
+    } else if (IsIdentifier(sv) || IsIdentifier(Unquote(sv.toString()))) {
       kind = tkIdentifier;
     }
     // Quoted text stays what it is even when it spells an operator.
-    if (!fromQuotes && IsOperator(s)) kind = tkOperator;
+    if (!fromQuotes && IsOperator(sv)) {
+      kind = tkOperator;
+      shared = m_operators.Find(sv);
+    }
+    QString s;
+    if (shared && *shared == sv)
+      s = *shared;
+    else if (len == 1 && !fromQuotes && sv.front().unicode() < 128)
+      s = SingleCharacter(sv.front());
+    else
+      s = sv.toString();
     if (fromQuotes && s.contains(QLatin1Char('\n'))) {
       // Quoted text over several lines: the next token starts on its last line.
       m_line += int(s.count(QLatin1Char('\n')));

@@ -32,6 +32,8 @@ public:
   void SetWords(const QStringList& words);
   const QStringList& Words() const { return m_words; }
   bool Contains(QStringView word) const;
+  // The list's own string for `word` (in the list's letter case), or nullptr.
+  const QString* Find(QStringView word) const;
   QString Text() const { return m_words.join(QStringLiteral("\r\n")); }
 
 private:
