@@ -1415,7 +1415,8 @@ void TKvSelectParser::CheckStatement() {
   // and left joins (keeping all rows of that earlier table) give the same rows in any such
   // order; right and full joins keep rows of what came before, so their order must stay.
   bool joined = false;
-  for (const TKvTableDef* t : m_declared) joined = joined || t->Joins()->Count() > 0;
+  for (const TKvTableDef* t : m_declared)
+    joined = joined || t->Joins()->Count() > 0;
   if (joined) {
     const QList<const TKvTableDef*> written = KvFromOrder(m_tableDefs.get());
     int i = 0;
