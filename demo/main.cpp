@@ -1,10 +1,91 @@
-#include <QApplication>
-#include <QLabel>
+#include "DemoApplication.h"
+#include "DemoDialogs.h"
+#include "DemoOptions.h"
+#include "DemoResource.h"
+#include "MainForm.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QWindow>
+
+#include <cstdio>
+
+namespace {
+
+void Print(FILE* stream, const QString& text) {
+  std::fputs(qPrintable(text.endsWith(QLatin1Char('\n')) ? text : text + QLatin1Char('\n')),
+             stream);
+  std::fflush(stream);
+}
+
+// Reports the time once the window has been shown and painted, then ends the program.
+class TStartupClock : public QObject {
+public:
+  explicit TStartupClock(const QElapsedTimer& clock) : m_clock(clock) {}
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* window = qobject_cast<QWindow*>(watched);
+    if (!m_done && event->type() == QEvent::Expose && window && window->isExposed()) {
+      m_done = true;
+      // Posted: it runs after the window has painted in answer to this event.
+      QTimer::singleShot(0, this, [this] {
+        Print(stdout, DemoResource::SStartupTime.arg(m_clock.elapsed()));
+        QCoreApplication::exit(0);
+      });
+    }
+    return false;
+  }
+
+private:
+  const QElapsedTimer& m_clock;
+  bool m_done = false;
+};
+
+} // namespace
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QLabel label(QStringLiteral("Kvarta: the designer window is being built."));
-  label.resize(400, 80);
-  label.show();
+  QElapsedTimer clock;
+  clock.start();
+  TDemoApplication app(argc, argv);
+
+  TDemoOptions options;
+  QString message;
+  switch (options.Parse(QCoreApplication::arguments(), message)) {
+  case TDemoOptions::orExit:
+    Print(stdout, message);
+    return 0;
+  case TDemoOptions::orError:
+    Print(stderr, message);
+    return 2;
+  case TDemoOptions::orRun:
+    break;
+  }
+
+  // Without anyone to read a message box the errors go to the terminal.
+  const bool unattended = !options.Screenshot.isEmpty() || options.StartupTime;
+  int errors = 0;
+  if (unattended)
+    SetErrorBoxHandler([&errors](QWidget*, const QString& text) {
+      ++errors;
+      Print(stderr, QStringLiteral("kvarta: ") + text);
+    });
+
+  TfmMain window;
+  options.Apply(window);
+  if (!options.Screenshot.isEmpty()) {
+    window.show();
+    if (!TDemoOptions::WriteScreenshot(window, options.Screenshot)) {
+      Print(stderr, DemoResource::SCmdScreenshotFailed.arg(options.Screenshot));
+      return 1;
+    }
+    return errors ? 1 : 0;
+  }
+  TStartupClock startup(clock);
+  if (options.StartupTime) {
+    window.winId(); // makes the native window to watch
+    window.windowHandle()->installEventFilter(&startup);
+  }
+  window.show();
   return app.exec();
 }

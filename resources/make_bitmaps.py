@@ -94,6 +94,10 @@ class Canvas:
 
         self._paint(inside, color, (cx - rad, cy - rad, cx + rad, cy + rad))
 
+    def ellipse(self, cx, cy, rx, ry, color):
+        self._paint(lambda x, y: ((x - cx) / rx) ** 2 + ((y - cy) / ry) ** 2 <= 1.0, color,
+                    (cx - rx, cy - ry, cx + rx, cy + ry))
+
     def polygon(self, pts, color):
         def inside(x, y):
             c = False
@@ -251,6 +255,107 @@ def mainicon(c):
     c.circle(17.5, 23.5, 1.5, hexcol('#000000'))
 
 
+# Tool bar and menu images of the demo (16 x 16).
+DBBODY = hexcol('#8fa9c9')
+DBTOP = hexcol('#c9d8ea')
+DBEDGE = hexcol('#3d5f8a')
+GREEN = hexcol('#2e8b3a')
+RED = hexcol('#c8322b')
+
+
+def database(c):
+    # A cylinder, the usual picture of a database.
+    c.ellipse(6, 12.5, 5, 2, DBEDGE)
+    c.rect(1, 3.5, 11, 12.5, DBEDGE)
+    c.ellipse(6, 12.5, 4.2, 1.3, DBBODY)
+    c.rect(1.8, 3.5, 10.2, 12.5, DBBODY)
+    c.ellipse(6, 3.5, 5, 2, DBEDGE)
+    c.ellipse(6, 3.5, 4.2, 1.3, DBTOP)
+
+
+def menu_connect(c):
+    database(c)
+    c.circle(12, 11.5, 3.8, WHITE)
+    c.circle(12, 11.5, 3.2, GREEN)
+    c.polyline([(10.4, 11.6), (11.6, 12.8), (13.8, 10.2)], 1.2, WHITE)
+
+
+def menu_disconnect(c):
+    database(c)
+    c.circle(12, 11.5, 3.8, WHITE)
+    c.circle(12, 11.5, 3.2, RED)
+    c.line(10.6, 10.1, 13.4, 12.9, 1.2, WHITE)
+    c.line(13.4, 10.1, 10.6, 12.9, 1.2, WHITE)
+
+
+def menu_load(c):
+    # An open folder.
+    edge = hexcol('#9a7412')
+    c.polygon([(0.5, 3), (5.5, 3), (7, 4.5), (13.5, 4.5), (13.5, 13.5), (0.5, 13.5)], edge)
+    c.polygon([(1.3, 3.8), (5.2, 3.8), (6.7, 5.3), (12.7, 5.3), (12.7, 12.7), (1.3, 12.7)],
+              hexcol('#e8c250'))
+    c.polygon([(3, 7), (15.5, 7), (13.5, 13.5), (0.5, 13.5)], edge)
+    c.polygon([(3.6, 7.8), (14.4, 7.8), (12.9, 12.7), (1.6, 12.7)], hexcol('#f6d977'))
+
+
+def menu_save(c):
+    # A diskette.
+    c.rect(1, 1, 15, 15, hexcol('#2f5e9c'))
+    c.polygon([(1, 1), (13, 1), (15, 3), (15, 15), (1, 15)], hexcol('#2f5e9c'))
+    c.rect(3.5, 1, 12.5, 6.5, WHITE)
+    c.rect(9.5, 2, 11.5, 5.5, hexcol('#2f5e9c'))
+    c.rect(3, 9, 13, 15, hexcol('#dfe6ef'))
+    c.rect(4.5, 10.5, 11.5, 11.3, hexcol('#8fa3bd'))
+    c.rect(4.5, 12.3, 11.5, 13.1, hexcol('#8fa3bd'))
+
+
+def menu_execute(c):
+    # Run: a green triangle pointing right.
+    c.polygon([(3, 1.5), (14, 8), (3, 14.5)], hexcol('#1f6b2a'))
+    c.polygon([(4.1, 3.4), (12, 8), (4.1, 12.6)], hexcol('#3fae4f'))
+
+
+def menu_clear(c):
+    # An eraser lying at a slant.
+    c.polygon([(1.5, 10.5), (9, 3), (14.5, 8.5), (7, 16)], hexcol('#7a3b3b'))
+    c.polygon([(2.7, 10.5), (9, 4.2), (13.3, 8.5), (7, 14.8)], hexcol('#f08a8a'))
+    c.polygon([(2.7, 10.5), (5.6, 7.6), (9.9, 11.9), (7, 14.8)], hexcol('#d9d9e8'))
+    c.rect(1, 15, 15, 16, hexcol('#9a9a9a'))
+
+
+NAV = hexcol('#2f4f7f')
+
+
+def nav_first(c):
+    c.rect(3, 3, 5, 13, NAV)
+    c.polygon([(13, 3), (5.5, 8), (13, 13)], NAV)
+
+
+def nav_prior(c):
+    c.polygon([(11.5, 3), (4, 8), (11.5, 13)], NAV)
+
+
+def nav_next(c):
+    c.polygon([(4.5, 3), (12, 8), (4.5, 13)], NAV)
+
+
+def nav_last(c):
+    c.polygon([(3, 3), (10.5, 8), (3, 13)], NAV)
+    c.rect(11, 3, 13, 13, NAV)
+
+
+def nav_refresh(c):
+    # A circular arrow: a ring open at the upper right, with its head there.
+    cx, cy, r1, r0 = 8, 8.5, 5.6, 3.8
+
+    def inside(x, y):
+        d = (x - cx) ** 2 + (y - cy) ** 2
+        return r0 * r0 <= d <= r1 * r1 and not (x > cx and y < cy)
+
+    c._paint(inside, NAV, (cx - r1, cy - r1, cx + r1, cy + r1))
+    c.polygon([(8, 0.9), (11.8, 3.8), (8, 6.7)], NAV)
+
+
 PICTURES = {
     'BTN1': (12, 12, btn1),
     'BTN2': (12, 12, btn2),
@@ -270,6 +375,17 @@ PICTURES = {
     'REMOVE_ALL': (16, 16, lambda c: arrow(c, True, True)),
     'DragCursor': (32, 32, dragcursor),
     'MAINICON': (32, 32, mainicon),
+    'MENU_CONNECT': (16, 16, menu_connect),
+    'MENU_DISCONNECT': (16, 16, menu_disconnect),
+    'MENU_LOAD': (16, 16, menu_load),
+    'MENU_SAVE': (16, 16, menu_save),
+    'MENU_EXECUTE': (16, 16, menu_execute),
+    'MENU_CLEAR': (16, 16, menu_clear),
+    'NAV_FIRST': (16, 16, nav_first),
+    'NAV_PRIOR': (16, 16, nav_prior),
+    'NAV_NEXT': (16, 16, nav_next),
+    'NAV_LAST': (16, 16, nav_last),
+    'NAV_REFRESH': (16, 16, nav_refresh),
 }
 
 

@@ -1,0 +1,18 @@
+#include "DemoApplication.h"
+
+#include "DemoDialogs.h"
+#include "DemoResource.h"
+
+TDemoApplication::TDemoApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  setApplicationName(QStringLiteral("kvarta"));
+  setOrganizationName(QStringLiteral("Kvarta"));
+}
+
+bool TDemoApplication::notify(QObject* receiver, QEvent* event) {
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (...) {
+    ShowCurrentException(activeWindow());
+    return false;
+  }
+}
