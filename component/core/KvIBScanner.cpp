@@ -1,5 +1,7 @@
 #include "KvIBScanner.h"
 
+#include "KvText.h"
+
 TKvIBScanner::TKvIBScanner() {
   // The base constructor loaded the generic lists; these are the server's.
   LoadFunctions();
@@ -96,10 +98,5 @@ void TKvIBScanner::TokenRead(QString& token) const {
 QString TKvIBScanner::QuoteIdentifier(const QString& s) const {
   if (m_dialect != kibDialect3) return QuoteName(s);
   if (!IsKeyword(s) && !IsFunction(s) && IsIdentifier(s)) return s;
-  QString r = QStringLiteral("\"");
-  for (QChar c : s) {
-    r += c;
-    if (c == QLatin1Char('"')) r += c;
-  }
-  return r + QLatin1Char('"');
+  return KvQuotedStr(s, QLatin1Char('"'));
 }

@@ -3,6 +3,7 @@
 
 #include "KvModel.h"
 #include "KvParser.h"
+#include "KvText.h"
 
 #include <QMap>
 #include <QSet>
@@ -13,18 +14,6 @@ namespace {
 
 const QString CRLF = QStringLiteral("\r\n");
 const QString Indent = QStringLiteral("  ");
-
-QString QuotedStr(const QString& s, QChar quote) {
-  QString r;
-  r.reserve(s.length() + 2);
-  r += quote;
-  for (QChar c : s) {
-    r += c;
-    if (c == quote) r += c;
-  }
-  r += quote;
-  return r;
-}
 
 bool IsQuoteChar(QChar c) {
   return c == QLatin1Char('"') || c == QLatin1Char('\'');
@@ -104,7 +93,7 @@ QString TKvFunctionDef::GetSQL() const {
     QString text = m_name;
     if (text.length() > 1 && IsQuoteChar(text.front()) && text.back() == text.front())
       text = text.mid(1, text.length() - 2);
-    return text.isEmpty() ? QStringLiteral("''") : QuotedStr(text, QLatin1Char('\''));
+    return text.isEmpty() ? QStringLiteral("''") : KvQuotedStr(text, QLatin1Char('\''));
   }
   default:
     return m_name;

@@ -1,6 +1,7 @@
 #include "KvScanner.h"
 
 #include "KvParserError.h"
+#include "KvText.h"
 
 #include <algorithm>
 
@@ -579,25 +580,11 @@ void TKvSQLScanner::LoadOperators() {
   m_operators.SetCommaText(GetOperatorList());
 }
 
-namespace {
-
-QString QuotedStr(const QString& s, QChar quote) {
-  QString r;
-  r.reserve(s.length() + 2);
-  r += quote;
-  for (QChar c : s) {
-    r += c;
-    if (c == quote) r += c;
-  }
-  r += quote;
-  return r;
-}
-
-} // namespace
+namespace {} // namespace
 
 QString TKvSQLScanner::QuoteIdentifier(const QString& s) const {
   if (!QuoteNamesEnabled()) return QuoteName(s);
-  return QuotedStr(s, NameQuoteChar());
+  return KvQuotedStr(s, NameQuoteChar());
 }
 
 QString TKvSQLScanner::QuoteName(const QString& s) const {
@@ -606,12 +593,12 @@ QString TKvSQLScanner::QuoteName(const QString& s) const {
   // Most names have no quotes and at most one dot.
   if (!s.contains(q)) {
     const qsizetype dot = s.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0) return NeedsQuotes(s) ? QuotedStr(s, q) : s;
+    if (dot < 0) return NeedsQuotes(s) ? KvQuotedStr(s, q) : s;
     if (dot > 0) {
       const QString qualifier = s.left(dot);
       const QString last = s.mid(dot + 1);
-      return (NeedsQuotes(qualifier) ? QuotedStr(qualifier, q) : qualifier) + QLatin1Char('.') +
-             (NeedsQuotes(last) ? QuotedStr(last, q) : last);
+      return (NeedsQuotes(qualifier) ? KvQuotedStr(qualifier, q) : qualifier) + QLatin1Char('.') +
+             (NeedsQuotes(last) ? KvQuotedStr(last, q) : last);
     }
   }
   // Split into parts at dots outside name quotes, noting which parts were quoted.
@@ -660,12 +647,12 @@ QString TKvSQLScanner::QuoteName(const QString& s) const {
       anyQuoted = anyQuoted || p.quoted;
     }
     const QString qualifier = texts.join(QLatin1Char('.'));
-    r = !anyQuoted && NeedsQuotes(qualifier) ? QuotedStr(qualifier, q) : qualifier;
+    r = !anyQuoted && NeedsQuotes(qualifier) ? KvQuotedStr(qualifier, q) : qualifier;
     r += QLatin1Char('.');
   }
   if (last.quoted || !NeedsQuotes(last.text))
     r += last.text;
   else
-    r += QuotedStr(last.text, q);
+    r += KvQuotedStr(last.text, q);
   return r;
 }
