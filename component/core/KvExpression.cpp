@@ -574,15 +574,10 @@ void TKvSelectParser::ReadExpression(TKvFunctionDef* def, TKvTableDef*& table, b
     def->SetKind(fkField);
     break;
   case Expr::Call:
-    def->SetName(FormatFunction(e.text));
-    def->SetKind(fkFunction);
-    for (int i = 0; i < e.args.size(); ++i)
-      StoreColumnArgument(e.args[i], def->Arguments()->Add(), table, e.text, i);
-    break;
   case Expr::Binary:
   case Expr::List:
-    def->SetName(Render(e));
-    def->SetKind(fkExpression);
+    // As an argument of a function reads it, relative to the column's own table.
+    StoreColumnArgument(e, def, table, QString(), -1);
     break;
   }
 }

@@ -603,13 +603,17 @@ bool TKvSelectParser::ReadJoinComparison(TKvTableDef* right, TKvJoinType type, T
 // WHERE, GROUP BY, HAVING, ORDER BY
 
 void TKvSelectParser::AfterConditions() {
+  // WHERE may be followed by GROUP BY and HAVING, HAVING by neither.
+  NextClause(m_state != psHaving, m_state != psHaving);
+}
+
+void TKvSelectParser::NextClause(bool groupBy, bool having) {
   if (AtEnd()) {
     m_state = psDone;
-  } else if (IsKeywordToken("GROUP") && KvSameWord(m_scanner->PeekToken(), "BY") &&
-             m_state != psHaving) {
+  } else if (groupBy && IsKeywordToken("GROUP") && KvSameWord(m_scanner->PeekToken(), "BY")) {
     m_state = psGroupBy;
     Next();
-  } else if (IsKeywordToken("HAVING") && m_state != psHaving) {
+  } else if (having && IsKeywordToken("HAVING")) {
     m_state = psHaving;
     m_havingPos = Here();
     m_havingGiven = true;
@@ -708,20 +712,7 @@ void TKvSelectParser::ReadGroupBy() {
       m_groupByItems->Add(items[i]);
     }
   }
-  if (AtEnd()) {
-    m_state = psDone;
-  } else if (IsKeywordToken("HAVING")) {
-    m_state = psHaving;
-    m_havingPos = Here();
-    m_havingGiven = true;
-  } else if (IsKeywordToken("ORDER") && KvSameWord(m_scanner->PeekToken(), "BY")) {
-    m_state = psOrderBy;
-    Next();
-  } else if (Kind() == tkKeyword) {
-    m_state = psTail;
-  } else {
-    m_state = psError;
-  }
+  NextClause(false, true);
 }
 
 void TKvSelectParser::ReadOrderBy() {

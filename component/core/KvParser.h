@@ -170,6 +170,7 @@ private:
                            const QString& function, int index);
   void StoreConditions(const Condition& c, TKvCriterions* list);
   void AfterConditions();
+  void NextClause(bool groupBy, bool having);
   void CheckStatement();
   void CheckGroupBy();
   QStringList ReadNameList(bool withDirections);
