@@ -1,7 +1,6 @@
 #include "DemoApplication.h"
 
 #include "DemoDialogs.h"
-#include "DemoResource.h"
 
 TDemoApplication::TDemoApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("kvarta"));

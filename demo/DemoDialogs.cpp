@@ -46,7 +46,7 @@ void ShowCurrentException(QWidget* parent) {
   } catch (const std::exception& error) {
     ShowErrorBox(parent, ErrorText(error));
   } catch (...) {
-    ShowErrorBox(parent, QStringLiteral("Unknown error."));
+    ShowErrorBox(parent, DemoResource::SUnknownError);
   }
 }
 

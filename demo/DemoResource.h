@@ -6,6 +6,9 @@
 // Every text the demo application shows, in one place. Placeholders use QString::arg numbering.
 namespace DemoResource {
 
+// Shown for an error that carries no message.
+inline const QString SUnknownError = QStringLiteral("Unknown error.");
+
 // --- main window ---
 inline const QString SAppTitle =
     QStringLiteral("Ostrel InterBase/FireBird Kvarta demo application");
@@ -109,7 +112,7 @@ inline const QString SAboutCaption = QStringLiteral("About Ostrel Kvarta");
 inline const QString SAboutTitle =
     QStringLiteral("Ostrel Kvarta Component Suite\nDemo Application");
 inline const QString SAboutInfo =
-    QStringLiteral("A visual SQL query designer for Firebird and InterBase databases.\n"
+    QStringLiteral("A visual SQL query designer\nfor Firebird and InterBase databases.\n\n"
                    "Designer version %1, built with Qt %2.");
 
 // --- command line ---

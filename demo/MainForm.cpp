@@ -622,10 +622,11 @@ void TfmMain::tbExecuteClick() {
   }
   Pages->setTabVisible(pgResult, true);
   Pages->setCurrentIndex(pgResult);
+  // Columns as wide as what the first rows show, with some air, none wider than half the grid.
   DBGrid->resizeColumnsToContents();
   const int widest = std::max(120, DBGrid->viewport()->width() / 2);
   for (int i = 0; i < m_dataSource->columnCount(); ++i)
-    if (DBGrid->columnWidth(i) > widest) DBGrid->setColumnWidth(i, widest);
+    DBGrid->setColumnWidth(i, std::min(widest, DBGrid->columnWidth(i) + 12));
   UpdateResultStatus();
 }
 

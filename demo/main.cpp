@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <ibase.h>
+
 #include <cstdio>
 
 namespace {
@@ -42,6 +44,15 @@ private:
   bool m_done = false;
 };
 
+// Ctrl+C and SIGTERM reach the database engine, which shuts itself down but leaves ending the
+// program to it; once the engine is down the program ends too.
+int EngineShutDown(const int reason, const int, void*) {
+  if (reason == fb_shutrsn_signal)
+    QMetaObject::invokeMethod(
+        qApp, [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
+  return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -72,6 +83,8 @@ int main(int argc, char** argv) {
     });
 
   TfmMain window;
+  ISC_STATUS_ARRAY status{};
+  fb_shutdown_callback(status, EngineShutDown, fb_shut_finish, nullptr);
   options.Apply(window);
   if (!options.Screenshot.isEmpty()) {
     window.show();
