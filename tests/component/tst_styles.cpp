@@ -138,7 +138,8 @@ private slots:
     TKvTable* t = kvarta->TableList().Add("T", &DepartmentFields());
     t->SelectItem(t->Items()[1]);
     const QRect row = area->ToClient(t->ItemRect(1));
-    const QPoint selected(row.right() - 6, row.top() + 2);
+    // The blank before the row text, right of the tick box.
+    const QPoint selected(row.left() + t->ItemHeight() + 1, row.top() + 2);
     const QImage plain = Paint(area);
     QCOMPARE(QColor(plain.pixel(selected)), QColor(192, 192, 192));
     // Field types make the row text longer.

@@ -74,8 +74,17 @@ private slots:
     TKvTable* t = Add(name, DepartmentFields());
     const int text = QFontMetrics(area->BoldFieldFont()).horizontalAdvance(name);
     QCOMPARE(t->CaptionTextRect().width(), text + 2);
-    TKvTable* narrow = Add("T", DepartmentFields());
+    TKvTable* narrow = Add("T", NumberedFields(3));
     QCOMPARE(narrow->Width(), 100);
+    // Field names are made to fit too, up to a limit.
+    TKvTestDataSet fields{{"A_RATHER_LONG_FIELD_NAME", ftString}, {"ID", ftInteger}};
+    TKvTable* wide = Add("W", fields);
+    const int fieldText =
+        QFontMetrics(area->BoldFieldFont()).horizontalAdvance(" A_RATHER_LONG_FIELD_NAME");
+    QVERIFY(wide->Width() > 100);
+    QVERIFY(wide->ItemRect(0).width() - wide->ItemHeight() >= fieldText);
+    TKvTestDataSet huge{{QString(200, QLatin1Char('N')), ftString}};
+    QCOMPARE(Add("H", huge)->Width(), 320);
   }
 
   void heightsFollowTheFont() {
