@@ -372,21 +372,24 @@ private slots:
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("selected");
     QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("message");
     QTest::newRow("unexpected token") << "select emp_no\nfrom employee\norder emp_no"
-                                      << "order" << 2;
+                                      << "order" << 2
+                                      << "Invalid token 'order' at position 1 of line 3.";
     QTest::newRow("unterminated string") << "select emp_no\nfrom employee\nwhere last_name = 'Lee"
-                                         << "'Lee" << 2;
+                                         << "'Lee" << 2 << "Unterminated string.";
   }
   void brokenStatementKeepsTheSqlPage() {
     QFETCH(QString, text);
     QFETCH(QString, selected);
     QFETCH(int, line);
+    QFETCH(QString, message);
     Connect(3);
     TypeStatement(text);
     // Every way of leaving the page is refused: the tab, the keyboard, Execute's page change.
     ClickTab(TfmMain::pgBuilder);
     QCOMPARE(w->ActivePage(), TfmMain::pgSQL);
-    QCOMPARE(errors->Texts.size(), 1);
+    QCOMPARE(errors->Texts, QStringList({message}));
     QVERIFY(w->mmSQL->document()->isModified());
     QCOMPARE(w->mmSQL->textCursor().selectedText(), selected);
     QCOMPARE(w->mmSQL->textCursor().block().blockNumber(), line);
@@ -397,13 +400,6 @@ private slots:
     QCOMPARE(errors->Texts.size(), 2);
     QVERIFY(!w->Pages->SelectPage(TfmMain::pgBuilder));
     QCOMPARE(w->ActivePage(), TfmMain::pgSQL);
-  }
-
-  void parserErrorTextNamesTheToken() {
-    Connect(3);
-    TypeStatement("select emp_no\nfrom employee\norder emp_no");
-    ClickTab(TfmMain::pgBuilder);
-    QCOMPARE(errors->Texts, QStringList({"Invalid token 'order' at position 1 of line 3."}));
   }
 
   void executeOnTheSqlPageRunsTextTheDesignerCannotRead() {
@@ -502,43 +498,40 @@ private slots:
     QVERIFY2(errors->Texts.isEmpty(), qPrintable(errors->Texts.join('\n')));
   }
 
-  void saveWithoutAFileAsksForOne() {
-    const QString out = m_files.filePath("first.sql");
+  void cancelledMissingAndFirstFiles() {
+    TypeStatement("select 1 from rdb$database");
     TDialogScript script;
+    script.Add([](QDialog*) { return int(QDialog::Rejected); });
+    script.Add(ChooseFile(m_files.filePath("missing.sql")));
+    w->tbLoad->trigger(); // cancelled
+    w->tbLoad->trigger(); // a file that is not there
+    QCOMPARE(w->mmSQL->toPlainText(), QStringLiteral("select 1 from rdb$database"));
+    QCOMPARE(w->FileName(), QString());
+    QCOMPARE(errors->Texts.size(), 1);
+    QVERIFY(errors->Texts.first().contains("missing.sql"));
+    // "Save" without a file asks for one.
+    const QString out = m_files.filePath("first.sql");
     script.Add(ChooseFile(out));
     w->miSave->trigger();
-    QCOMPARE(script.Shown, 1);
+    QCOMPARE(script.Shown, 3);
     QCOMPARE(w->FileName(), out);
     QVERIFY(QFile::exists(out));
   }
 
-  void cancelledLoadChangesNothing() {
-    TypeStatement("select 1 from rdb$database");
-    TDialogScript script;
-    script.Add([](QDialog*) { return int(QDialog::Rejected); });
-    w->tbLoad->trigger();
-    QCOMPARE(w->mmSQL->toPlainText(), QStringLiteral("select 1 from rdb$database"));
-    QCOMPARE(w->FileName(), QString());
-  }
-
   void loadOnTheBuilderPageReachesTheDesigner() {
     Connect(3);
-    const QString in = WriteFile("builder.sql", "select job_title from job\n");
     TDialogScript script;
-    script.Add(ChooseFile(in));
+    script.Add(ChooseFile(WriteFile("builder.sql", "select job_title from job\n")));
     w->tbLoad->trigger();
     QCOMPARE(w->ActivePage(), TfmMain::pgBuilder);
     QVERIFY(Window("JOB"));
     QCOMPARE(Ticked(Window("JOB")), QStringList({"JOB_TITLE"}));
     ClickTab(TfmMain::pgSQL);
     QCOMPARE(w->mmSQL->toPlainText(), QStringLiteral("SELECT \n  JOB.JOB_TITLE\nFROM\n  JOB\n"));
-  }
 
-  void brokenFileOnTheBuilderPageOpensTheSqlPage() {
-    Connect(3);
-    const QString in = WriteFile("broken.sql", "select job_title job where\n");
-    TDialogScript script;
-    script.Add(ChooseFile(in));
+    // What the designer cannot read stays as text, on the SQL page.
+    ClickTab(TfmMain::pgBuilder);
+    script.Add(ChooseFile(WriteFile("broken.sql", "select job_title job where\n")));
     w->tbLoad->trigger();
     QCOMPARE(w->ActivePage(), TfmMain::pgSQL);
     QCOMPARE(w->mmSQL->toPlainText(), QStringLiteral("select job_title job where"));
@@ -559,12 +552,16 @@ private slots:
     QCOMPARE(saved.readAll(), QByteArray("SELECT \n  COUNTRY.CURRENCY\nFROM\n  COUNTRY\n"));
   }
 
-  void unreadableFileIsReported() {
+  void helpShowsTheAboutBox() {
     TDialogScript script;
-    script.Add(ChooseFile(m_files.filePath("missing.sql")));
-    w->tbLoad->trigger();
-    QCOMPARE(errors->Texts.size(), 1);
-    QVERIFY(errors->Texts.first().contains("missing.sql"));
+    QString caption;
+    script.Add([&](QDialog* dialog) {
+      caption = dialog->windowTitle();
+      return int(QDialog::Accepted);
+    });
+    QTest::keyClick(w.get(), Qt::Key_F1);
+    QCOMPARE(caption, QStringLiteral("About Ostrel Kvarta"));
+    QVERIFY(!w->miKvOptions->isEnabled()); // its dialog is not there yet
   }
 
   // --- errors from the database ---
