@@ -373,9 +373,9 @@ private slots:
     QTest::addColumn<QString>("selected");
     QTest::addColumn<int>("line");
     QTest::addColumn<QString>("message");
-    QTest::newRow("unexpected token") << "select emp_no\nfrom employee\norder emp_no"
-                                      << "order" << 2
-                                      << "Invalid token 'order' at position 1 of line 3.";
+    QTest::newRow("unexpected token")
+        << "select emp_no\nfrom employee\norder emp_no"
+        << "order" << 2 << "Invalid token 'order' at position 1 of line 3.";
     QTest::newRow("unterminated string") << "select emp_no\nfrom employee\nwhere last_name = 'Lee"
                                          << "'Lee" << 2 << "Unterminated string.";
   }
