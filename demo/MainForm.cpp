@@ -417,6 +417,7 @@ void TfmMain::SelectInMemo(int line, int column, int length) {
 void TfmMain::SetMemoFromDesigner() {
   mmSQL->setPlainText(ToMemoText(Kvarta->SQL()));
   mmSQL->document()->setModified(false);
+  mmSQL->moveCursor(QTextCursor::Start);
 }
 
 bool TfmMain::ApplyMemo() {
