@@ -166,6 +166,22 @@ void TKvWorkArea::SelectObject(TKvFloatObject* object) {
   if (object) object->SetActive(true);
 }
 
+void TKvWorkArea::FitTableWidth(TKvTable* table) {
+  const QFontMetrics bold(m_boldFieldFont);
+  const int needed = table->Width() - table->CaptionTextRect().width() +
+                     bold.horizontalAdvance(table->Caption()) + 2;
+  if (needed > table->Width()) table->SetWidth(needed);
+  // Field names are made to fit as well (up to a point): a name cut short helps nobody.
+  int widest = 0;
+  for (const TKvListItem* item : table->Items())
+    widest = std::max(widest, bold.horizontalAdvance(QLatin1Char(' ') + item->Name()));
+  const bool scrolls = table->Items().size() > table->VisibleCount();
+  const int rowsNeed = widest + table->ItemHeight() +
+                       2 * (table->BorderWidth() + table->FrameWidth()) +
+                       (scrolls ? table->ScrollBarWidth() : 0) + 4;
+  if (rowsNeed > table->Width()) table->SetWidth(std::min(rowsNeed, 320));
+}
+
 TKvTable* TKvWorkArea::AddTable(const QString& tableName, const TKvDataSet* dataSet) {
   QString alias = tableName;
   int counter = 0;
@@ -185,19 +201,7 @@ TKvTable* TKvWorkArea::AddTable(const QString& tableName, const TKvDataSet* data
     delete table;
     return nullptr;
   }
-  const QFontMetrics bold(m_boldFieldFont);
-  const int needed = table->Width() - table->CaptionTextRect().width() +
-                     bold.horizontalAdvance(table->Caption()) + 2;
-  if (needed > table->Width()) table->SetWidth(needed);
-  // Field names are made to fit as well (up to a point): a name cut short helps nobody.
-  int widest = 0;
-  for (const TKvListItem* item : table->Items())
-    widest = std::max(widest, bold.horizontalAdvance(QLatin1Char(' ') + item->Name()));
-  const bool scrolls = table->Items().size() > table->VisibleCount();
-  const int rowsNeed = widest + table->ItemHeight() +
-                       2 * (table->BorderWidth() + table->FrameWidth()) +
-                       (scrolls ? table->ScrollBarWidth() : 0) + 4;
-  if (rowsNeed > table->Width()) table->SetWidth(std::min(rowsNeed, 320));
+  FitTableWidth(table);
 
   QRect place = table->BoundsRect();
   place.moveTo(50, 20);

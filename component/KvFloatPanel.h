@@ -97,6 +97,8 @@ public:
 
   // --- operations ---
   TKvTable* AddTable(const QString& tableName, const TKvDataSet* dataSet);
+  // Widens a window so that its caption and field names fit (never narrows it).
+  void FitTableWidth(TKvTable* table);
   TKvLink* AddLink(TKvTable* table1, TKvTable* table2, TKvListItem* item1, TKvListItem* item2);
   void RemoveLink(TKvLink* link, int index, bool invalidateFirst);
   void Clear();

@@ -202,7 +202,10 @@ void TCustomKvarta::BuildSurface() {
     if (!dataSet) break;
     TKvTable* table = m_tableList->Add(def->TableName(), dataSet);
     if (!table) continue;
-    if (table->TableName() != def->Alias()) table->SetAlias(def->Alias());
+    if (table->TableName() != def->Alias()) {
+      table->SetAlias(def->Alias());
+      m_workArea->FitTableWidth(table);
+    }
     TKvFieldDefs* fields = def->Fields();
     for (int i = 0; i < fields->Count();) {
       TKvFieldDef* field = fields->Items(i);

@@ -116,6 +116,12 @@ private slots:
     const TKvLink* link = f.Area()->Links().first();
     QCOMPARE(link->Item1()->Name(), QStringLiteral("DEPT_NO"));
     QCOMPARE(link->Join()->Table1(), a);
+    // A window named by an alias is as wide as its caption needs.
+    f.kvarta->SetSQL(QStringLiteral("SELECT LONG_ALIAS_FOR_THE_TABLE.A FROM T "
+                                    "LONG_ALIAS_FOR_THE_TABLE"));
+    TKvTable* t = f.Window("LONG_ALIAS_FOR_THE_TABLE");
+    QVERIFY(t->CaptionTextRect().width() >=
+            QFontMetrics(f.Area()->BoldFieldFont()).horizontalAdvance(t->Caption()));
   }
 
   void columnsTheTableLacksLeaveTheModel() {
