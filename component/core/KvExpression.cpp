@@ -429,18 +429,23 @@ TKvFunctionKind LiteralKind(TKvTokenKind k) {
 
 } // namespace
 
+// A literal's value and kind; a typed literal (DATE '...') is kept as its text of `typedKind`.
+void TKvSelectParser::StoreLiteral(const Expr& e, TKvFunctionDef* def, TKvFunctionKind typedKind) {
+  if (!e.typeWord.isEmpty()) {
+    def->SetName(Render(e));
+    def->SetKind(typedKind);
+    return;
+  }
+  def->SetName(e.literalKind == tkString ? StoredString(e.text) : e.text);
+  def->SetKind(LiteralKind(e.literalKind));
+}
+
 // Fills `def` from an expression read in a condition: names keep their qualifiers as text.
 void TKvSelectParser::StoreConditionOperand(const Expr& e, TKvFunctionDef* def) {
   def->Clear();
   switch (e.type) {
   case Expr::Literal:
-    if (!e.typeWord.isEmpty()) {
-      def->SetName(Render(e));
-      def->SetKind(fkText);
-      break;
-    }
-    def->SetName(e.literalKind == tkString ? StoredString(e.text) : e.text);
-    def->SetKind(LiteralKind(e.literalKind));
+    StoreLiteral(e, def, fkText);
     break;
   case Expr::Name:
     def->SetName(RenderName(e.qualifier, e.text));
@@ -472,13 +477,7 @@ void TKvSelectParser::StoreColumnArgument(const Expr& e, TKvFunctionDef* def,
   def->Clear();
   switch (e.type) {
   case Expr::Literal:
-    if (!e.typeWord.isEmpty()) {
-      def->SetName(Render(e));
-      def->SetKind(fkText);
-      break;
-    }
-    def->SetName(e.literalKind == tkString ? StoredString(e.text) : e.text);
-    def->SetKind(LiteralKind(e.literalKind));
+    StoreLiteral(e, def, fkText);
     break;
   case Expr::Name: {
     // GEN_ID names a generator, never a column.
@@ -552,13 +551,7 @@ void TKvSelectParser::ReadExpression(TKvFunctionDef* def, TKvTableDef*& table, b
   def->Clear();
   switch (e.type) {
   case Expr::Literal:
-    if (!e.typeWord.isEmpty()) {
-      def->SetName(Render(e));
-      def->SetKind(fkExpression);
-    } else {
-      def->SetName(e.literalKind == tkString ? StoredString(e.text) : e.text);
-      def->SetKind(LiteralKind(e.literalKind));
-    }
+    StoreLiteral(e, def, fkExpression);
     table = nullptr;
     break;
   case Expr::Name:

@@ -165,6 +165,7 @@ private:
   QString Render(const Expr& e) const;
   static const Expr* FirstQualified(const Expr& e);
   bool CheckQualifiers(const Expr& e);
+  void StoreLiteral(const Expr& e, TKvFunctionDef* def, TKvFunctionKind typedKind);
   void StoreConditionOperand(const Expr& e, TKvFunctionDef* def);
   void StoreColumnArgument(const Expr& e, TKvFunctionDef* def, const TKvTableDef* columnTable,
                            const QString& function, int index);
