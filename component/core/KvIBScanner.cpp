@@ -92,7 +92,13 @@ QString TKvIBScanner::QuoteName(const QString& s) const {
 }
 
 void TKvIBScanner::TokenRead(QString& token) const {
-  if (m_tokenKind == tkIdentifier && !m_tokenWasQuoted) token = token.toUpper();
+  if (m_tokenKind != tkIdentifier || m_tokenWasQuoted) return;
+  // Most names arrive in upper case already: look before making a new string.
+  for (QChar c : token)
+    if ((c >= QLatin1Char('a') && c <= QLatin1Char('z')) || c.unicode() >= 0x80) {
+      token = token.toUpper();
+      return;
+    }
 }
 
 QString TKvIBScanner::QuoteIdentifier(const QString& s) const {

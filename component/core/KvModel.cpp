@@ -56,8 +56,18 @@ QString KvFormatCase(const QString& s, TKvFormatMode mode) {
 // ---------------------------------------------------------------------------------------------
 // TKvFunctionDef
 
-TKvFunctionDef::TKvFunctionDef(TKvCollection* collection) : TKvCollectionItem(collection) {
-  m_arguments.reset(CreateArguments());
+TKvFunctionDef::TKvFunctionDef(TKvCollection* collection) : TKvCollectionItem(collection) {}
+
+bool TKvFunctionDef::HasArguments() const {
+  return m_arguments && m_arguments->Count() > 0;
+}
+
+TKvFunctionDefs* TKvFunctionDef::Arguments() const {
+  if (!m_arguments) {
+    m_arguments.reset(const_cast<TKvFunctionDef*>(this)->CreateArguments());
+    m_arguments->SetParser(Parser());
+  }
+  return m_arguments.get();
 }
 
 TKvFunctionDef::~TKvFunctionDef() = default;
@@ -77,17 +87,20 @@ void TKvFunctionDef::SetKind(TKvFunctionKind kind) {
 void TKvFunctionDef::Clear() {
   m_name.clear();
   m_kind = fkText;
-  m_arguments->Clear();
+  if (m_arguments) m_arguments->Clear();
 }
 
 void TKvFunctionDef::Assign(const TKvCollectionItem& source) {
   TKvCollectionItem::Assign(source);
   if (auto* src = dynamic_cast<const TKvFunctionDef*>(&source)) {
-    m_arguments->BeginUpdate();
-    m_arguments->Clear();
-    for (int i = 0; i < src->m_arguments->Count(); ++i)
-      m_arguments->Add()->Assign(*src->m_arguments->Items(i));
-    m_arguments->EndUpdate();
+    if (m_arguments) m_arguments->Clear();
+    if (src->HasArguments()) {
+      TKvFunctionDefs* args = Arguments();
+      args->BeginUpdate();
+      for (int i = 0; i < src->m_arguments->Count(); ++i)
+        args->Add()->Assign(*src->m_arguments->Items(i));
+      args->EndUpdate();
+    }
     m_kind = src->m_kind;
     m_name = src->m_name;
     Changed();
@@ -98,7 +111,7 @@ void TKvFunctionDef::Changed() {}
 
 void TKvFunctionDef::SetParser(TKvSelectParser* parser) {
   TKvCollectionItem::SetParser(parser);
-  m_arguments->SetParser(parser);
+  if (m_arguments) m_arguments->SetParser(parser);
 }
 
 TKvTableDef* TKvFunctionDef::QualifyingTable() const {
@@ -389,11 +402,23 @@ TKvTableDef* TKvTableDefs::FirstOf(const TableIndex& index, const QString& key) 
   return best;
 }
 
+// Empty aliases and names are not indexed (every new table starts with them): those few
+// lookups walk the list.
 TKvTableDef* TKvTableDefs::FindByAlias(const QString& s) const {
+  if (s.isEmpty()) {
+    for (int i = 0; i < Count(); ++i)
+      if (Items(i)->m_alias.isEmpty()) return Items(i);
+    return nullptr;
+  }
   return FirstOf(m_byAlias, s);
 }
 
 TKvTableDef* TKvTableDefs::FindByName(const QString& s) const {
+  if (s.isEmpty()) {
+    for (int i = 0; i < Count(); ++i)
+      if (Items(i)->m_tableName.isEmpty()) return Items(i);
+    return nullptr;
+  }
   return FirstOf(m_byName, s);
 }
 
@@ -516,6 +541,7 @@ void TKvTableDefs::FieldAliasChanged(const QString& oldAlias, const QString& new
 
 namespace {
 void RemoveKey(QHash<QString, QList<TKvTableDef*>>& index, const QString& key, TKvTableDef* t) {
+  if (key.isEmpty()) return;
   auto it = index.find(key);
   if (it == index.end()) return;
   it.value().removeOne(t);
@@ -526,10 +552,14 @@ void RemoveKey(QHash<QString, QList<TKvTableDef*>>& index, const QString& key, T
 void TKvTableDefs::TableKeyChanged(TKvTableDef* table, const QString& oldAlias,
                                    const QString& oldName) {
   if (m_destroying) return;
-  RemoveKey(m_byAlias, oldAlias, table);
-  RemoveKey(m_byName, oldName, table);
-  m_byAlias[table->m_alias].append(table);
-  m_byName[table->m_tableName].append(table);
+  if (oldAlias != table->m_alias) {
+    RemoveKey(m_byAlias, oldAlias, table);
+    if (!table->m_alias.isEmpty()) m_byAlias[table->m_alias].append(table);
+  }
+  if (oldName != table->m_tableName) {
+    RemoveKey(m_byName, oldName, table);
+    if (!table->m_tableName.isEmpty()) m_byName[table->m_tableName].append(table);
+  }
 }
 
 void TKvTableDefs::TableLeaving(TKvTableDef* table) {
@@ -762,8 +792,9 @@ int RenameIn(TKvFunctionDef* def, const QString& oldName, const QString& newName
     }
     def->SetName(text);
   }
-  for (int i = 0; i < def->Arguments()->Count(); ++i)
-    changed += RenameIn(def->Arguments()->Items(i), oldName, newName);
+  if (def->HasArguments())
+    for (int i = 0; i < def->Arguments()->Count(); ++i)
+      changed += RenameIn(def->Arguments()->Items(i), oldName, newName);
   return changed;
 }
 

@@ -74,7 +74,9 @@ public:
 
   const QString& Name() const { return m_name; }
   TKvFunctionKind Kind() const { return m_kind; }
-  TKvFunctionDefs* Arguments() const { return m_arguments.get(); }
+  // Made on first use: most operands and columns have none.
+  TKvFunctionDefs* Arguments() const;
+  bool HasArguments() const;
 
   // The table that qualifies this item: found by climbing through the collections of
   // arguments to an output column's table; nullptr for operands of conditions.
@@ -88,7 +90,7 @@ protected:
   virtual void Changed();
 
   QString m_name;
-  std::unique_ptr<TKvFunctionDefs> m_arguments;
+  mutable std::unique_ptr<TKvFunctionDefs> m_arguments;
   TKvFunctionKind m_kind = fkText;
 };
 

@@ -74,7 +74,7 @@ QString TKvFunctionDef::QuoteName(const QString& s) const {
 // Operands and columns
 
 QString TKvFunctionDef::GetSQL() const {
-  if (m_arguments->Count() > 0)
+  if (HasArguments())
     return FormatFunction(m_name) + QLatin1Char('(') + m_arguments->GetSQL() + QLatin1Char(')');
   switch (m_kind) {
   case fkFunction:
@@ -260,14 +260,21 @@ private:
     for (const Edge& e : Out(r))
       if (e.other == parent) add(e.join);
     // The other tables already written, in list order: their joins to `r`, then `r`'s to them.
-    QMap<int, QList<const TKvJoinDef*>> others;
+    bool others = false;
     for (const Edge& e : In(r))
-      if (e.other != parent && Emitted(e.other)) others[2 * e.other->Index()].append(e.join);
+      others = others || (e.other != parent && Emitted(e.other));
     for (const Edge& e : Out(r))
-      if (e.other != parent && Emitted(e.other)) others[2 * e.other->Index() + 1].append(e.join);
-    for (const QList<const TKvJoinDef*>& joins : others)
-      for (const TKvJoinDef* j : joins)
-        add(j);
+      others = others || (e.other != parent && Emitted(e.other));
+    if (others) {
+      QMap<int, QList<const TKvJoinDef*>> byTable;
+      for (const Edge& e : In(r))
+        if (e.other != parent && Emitted(e.other)) byTable[2 * e.other->Index()].append(e.join);
+      for (const Edge& e : Out(r))
+        if (e.other != parent && Emitted(e.other)) byTable[2 * e.other->Index() + 1].append(e.join);
+      for (const QList<const TKvJoinDef*>& joins : byTable)
+        for (const TKvJoinDef* j : joins)
+          add(j);
+    }
     const TKvSelectParser* p = r->Parser();
     return Keyword(p, JoinTypeText(type)) + QLatin1Char(' ') + Keyword(p, QStringLiteral("JOIN")) +
            QLatin1Char(' ') + TableReference(r) + QLatin1Char(' ') +
@@ -356,6 +363,7 @@ QString TKvTableDef::GetFromSQL() const {
 
 QString TKvTableDefs::GetSQL() const {
   QString select;
+  select.reserve(FieldCount() * 24);
   for (int n = 0; n < FieldCount(); ++n) {
     const TKvFieldDef* f = FieldByNumber(n);
     if (!f) continue;

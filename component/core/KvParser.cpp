@@ -792,6 +792,9 @@ void TKvSelectParser::CheckStatement() {
 
 void TKvSelectParser::CheckGroupBy() {
   const QStringList derived = m_groupByItems->DerivedItems();
+  if (derived.isEmpty() && m_groupByRead.isEmpty() && !m_havingGiven) return;
+  // Names read and names written mostly agree already; only differing ones need quoting to
+  // compare.
   auto key = [this](const QString& s) { return m_scanner->QuoteName(s); };
   auto lastPart = [](const QString& s) { return s.mid(s.lastIndexOf(QLatin1Char('.')) + 1); };
   // Derived items by their quoted text and by their last part (for unqualified items read).
