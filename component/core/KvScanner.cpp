@@ -49,12 +49,15 @@ void TKvWordList::SetWords(const QStringList& words) {
   std::sort(m_words.begin(), m_words.end(), LessCaseInsensitive);
   m_lookup.clear();
   m_lookup.reserve(std::size_t(m_words.size()));
-  m_lengths = 0;
-  m_firsts = 0;
+  m_firstsByLength.fill(0);
+  m_lasts = 0;
+  m_lastFound.word = nullptr;
   for (const QString& w : m_words) {
     m_lookup.insert(w);
-    m_lengths |= quint64(1) << std::min<qsizetype>(w.size(), 63);
-    if (!w.isEmpty()) m_firsts |= quint64(1) << FirstBit(w.front());
+    if (w.isEmpty()) continue;
+    m_firstsByLength[std::size_t(std::min<qsizetype>(w.size(), 63))] |= quint64(1)
+                                                                         << FirstBit(w.front());
+    m_lasts |= quint64(1) << FirstBit(w.back());
   }
 }
 
@@ -87,17 +90,26 @@ std::size_t TKvWordList::Hash::operator()(QStringView s) const noexcept {
   return h;
 }
 
+bool TKvWordList::MayContain(QStringView word) const {
+  return !word.isEmpty() &&
+         (m_firstsByLength[std::size_t(std::min<qsizetype>(word.size(), 63))] &
+          (quint64(1) << FirstBit(word.front()))) &&
+         (m_lasts & (quint64(1) << FirstBit(word.back())));
+}
+
 const QString* TKvWordList::Find(QStringView word) const {
-  if (word.isEmpty()) return nullptr;
+  if (!MayContain(word)) return nullptr;
+  if (m_lastFound.word && Equal()(word, *m_lastFound.word)) return m_lastFound.word;
   const auto it = m_lookup.find(word);
   return it == m_lookup.end() ? nullptr : &*it;
 }
 
 bool TKvWordList::Contains(QStringView word) const {
-  if (word.isEmpty()) return false;
-  if (!(m_lengths & (quint64(1) << std::min<qsizetype>(word.size(), 63)))) return false;
-  if (!(m_firsts & (quint64(1) << FirstBit(word.front())))) return false;
-  return m_lookup.find(word) != m_lookup.end();
+  if (!MayContain(word)) return false;
+  const auto it = m_lookup.find(word);
+  if (it == m_lookup.end()) return false;
+  m_lastFound.word = &*it;
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -595,10 +607,14 @@ QString TKvSQLScanner::QuoteName(const QString& s) const {
     const qsizetype dot = s.lastIndexOf(QLatin1Char('.'));
     if (dot < 0) return NeedsQuotes(s) ? KvQuotedStr(s, q) : s;
     if (dot > 0) {
-      const QString qualifier = s.left(dot);
-      const QString last = s.mid(dot + 1);
-      return (NeedsQuotes(qualifier) ? KvQuotedStr(qualifier, q) : qualifier) + QLatin1Char('.') +
-             (NeedsQuotes(last) ? KvQuotedStr(last, q) : last);
+      // Views into `s`, which outlives them: most names need no quotes and no new string.
+      const QString qualifier = QString::fromRawData(s.constData(), dot);
+      const QString last = QString::fromRawData(s.constData() + dot + 1, s.length() - dot - 1);
+      const bool quoteQualifier = NeedsQuotes(qualifier);
+      const bool quoteLast = NeedsQuotes(last);
+      if (!quoteQualifier && !quoteLast) return s;
+      return (quoteQualifier ? KvQuotedStr(qualifier, q) : qualifier) + QLatin1Char('.') +
+             (quoteLast ? KvQuotedStr(last, q) : last);
     }
   }
   // Split into parts at dots outside name quotes, noting which parts were quoted.

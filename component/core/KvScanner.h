@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <array>
 #include <unordered_set>
 
 // Kinds of the tokens a scanner delivers. The numbers are stored and compared as such.
@@ -45,11 +46,25 @@ private:
     using is_transparent = void;
     bool operator()(QStringView a, QStringView b) const noexcept;
   };
+  bool MayContain(QStringView word) const;
+
   QStringList m_words; // sorted case-insensitively
   std::unordered_set<QString, Hash, Equal> m_lookup;
-  // Quick refusals before hashing: the lengths and first letters the words have.
-  quint64 m_lengths = 0;
-  quint64 m_firsts = 0;
+  // Quick refusals before hashing: the first letters per length, and the last letters.
+  std::array<quint64, 64> m_firstsByLength{};
+  quint64 m_lasts = 0;
+  // The tokenizer asks Contains and then Find for the same word: the last word found is kept.
+  // Points into m_lookup, so a copy starts without it.
+  struct TLastFound {
+    const QString* word = nullptr;
+    TLastFound() = default;
+    TLastFound(const TLastFound&) {}
+    TLastFound& operator=(const TLastFound&) {
+      word = nullptr;
+      return *this;
+    }
+  };
+  mutable TLastFound m_lastFound;
 };
 
 // Position bookkeeping and character classes of a tokenizer; the token rules come from the

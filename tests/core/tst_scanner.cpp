@@ -522,6 +522,22 @@ private slots:
     QVERIFY(ib.IsFunction(u"CAST") && ib.IsFunction(u"Gen_Id") && !ib.IsFunction(u"COALESCE"));
     QVERIFY(ib.IsOperator(u"||") && !g.IsOperator(u"||") && g.IsOperator(u"/"));
     QVERIFY(!g.IsOperator(u"") && !g.IsOperator(u"%"));
+
+    // Find answers for the word asked, whatever was looked up before, in any list copy.
+    TKvWordList list;
+    list.SetCommaText(QStringLiteral("Sum,Count,Max"));
+    QVERIFY(list.Contains(u"COUNT"));
+    QVERIFY(list.Find(u"sum") && *list.Find(u"sum") == QLatin1String("Sum"));
+    QVERIFY(list.Contains(u"max") && !list.Find(u"MIN") && !list.Find(u"MAXI"));
+    {
+      TKvWordList copy = list;
+      QVERIFY(copy.Contains(u"Max"));
+      list = copy;
+    }
+    QCOMPARE(*list.Find(u"MAX"), QStringLiteral("Max"));
+    QVERIFY(list.Contains(u"Count"));
+    list.SetCommaText(QStringLiteral("AVG"));
+    QVERIFY(!list.Find(u"COUNT") && list.Find(u"avg"));
   }
 
   void quoteName_data() {
