@@ -42,7 +42,7 @@ TDemoOptions::TResult TDemoOptions::Parse(const QStringList& arguments, QString&
     message = parser.errorText();
     return orError;
   }
-  if (parser.isSet(help)) {
+  if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
     message = parser.helpText();
     return orExit;
   }

@@ -55,9 +55,28 @@ int EngineShutDown(const int reason, const int, void*) {
 
 } // namespace
 
+// Help is text only: it must not need a display, which the window system would demand first.
+bool AsksForHelp(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const QByteArray arg(argv[i]);
+    if (arg == "--") break;
+    if (arg == "-h" || arg == "-?" || arg == "--help" || arg == "--help-all") return true;
+  }
+  return false;
+}
+
 int main(int argc, char** argv) {
   QElapsedTimer clock;
   clock.start();
+  if (AsksForHelp(argc, argv)) {
+    QCoreApplication text(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kvarta"));
+    TDemoOptions options;
+    QString message;
+    const TDemoOptions::TResult result = options.Parse(QCoreApplication::arguments(), message);
+    Print(result == TDemoOptions::orError ? stderr : stdout, message);
+    return result == TDemoOptions::orError ? 2 : 0;
+  }
   TDemoApplication app(argc, argv);
 
   TDemoOptions options;

@@ -39,10 +39,15 @@ struct TRun {
   QString Err;
 };
 
-TRun Run(const QStringList& arguments) {
+TRun Run(const QStringList& arguments, bool display = true) {
   QProcess program;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("QT_QPA_PLATFORM", "offscreen");
+  if (display) {
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+  } else {
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+      env.remove(name);
+  }
   program.setProcessEnvironment(env);
   program.start(QStringLiteral(KV_BINARY_DIR "/demo/kvarta"), arguments);
   TRun run;
@@ -143,6 +148,12 @@ private slots:
     QCOMPARE(run.ExitCode, 0);
     QVERIFY(run.Out.contains("--screenshot"));
     QCOMPARE(Run({"--page", "x"}).ExitCode, 2);
+    // Reading the help must not need a display.
+    for (const char* option : {"--help", "-h", "--help-all"}) {
+      const TRun text = Run({option}, false);
+      QCOMPARE(text.ExitCode, 0);
+      QVERIFY2(text.Out.contains("--sql-file"), option);
+    }
   }
 
   void programScreenshots_data() {
