@@ -439,24 +439,42 @@ void TKvWorkArea::paintEvent(QPaintEvent* event) {
 
 void TKvWorkArea::PaintSurface(QPainter& painter, const QRect& clip) {
   const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-  // Topmost window first: whatever is covered already is not drawn at all.
-  QRegion covered;
+  // Topmost window first: whatever is covered already is not drawn at all. A window is cut only
+  // by the windows above that touch it; one region of everything above grows far too big.
+  QList<QRect> above;
   QList<QPair<TKvTable*, QRegion>> visible;
   for (TKvTable* table : m_tables) {
     const QRect bounds = table->ClientBounds().intersected(clip);
     if (bounds.isEmpty()) continue;
-    const QRegion part = QRegion(bounds).subtracted(covered);
+    QRegion part(bounds);
+    for (const QRect& r : std::as_const(above))
+      if (r.intersects(bounds)) {
+        part -= r;
+        if (part.isEmpty()) break;
+      }
     if (part.isEmpty()) continue;
     visible.append({table, part});
-    covered += bounds;
+    above.append(bounds);
   }
   // The windows are opaque: background and links may run under them (cheaper than clipping).
   painter.save();
   painter.fillRect(clip, SurfaceColor());
-  // Links run under the windows; they come from a picture kept between frames.
-  PaintLinkLayer(clip, dpr);
-  const QRectF source(QPointF(clip.topLeft()) * dpr, QSizeF(clip.size()) * dpr);
-  painter.drawImage(QRectF(clip), m_linkLayer, source);
+  // Links run under the windows; they come from a picture kept between frames. The first frame
+  // draws them straight: filling and blending a screen-sized layer costs more than the links.
+  if (m_linkLayer.isNull() && !m_linksDrawnStraight) {
+    painter.setClipRect(clip, Qt::IntersectClip);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    const QRect logical = clip.translated(ScrollPos());
+    for (TKvLink* link : m_links)
+      if (link->Bounds().intersects(logical)) {
+        link->Paint(painter);
+        m_linksDrawnStraight = true;
+      }
+  } else {
+    PaintLinkLayer(clip, dpr);
+    const QRectF source(QPointF(clip.topLeft()) * dpr, QSizeF(clip.size()) * dpr);
+    painter.drawImage(QRectF(clip), m_linkLayer, source);
+  }
   painter.restore();
   for (const auto& [table, part] : visible)
     table->PaintVisible(painter, part);

@@ -259,6 +259,7 @@ private:
   QImage m_linkLayer;
   QPoint m_linkLayerScroll;
   QRegion m_linkDirty;
+  bool m_linksDrawnStraight = false;
   // Tables already taken off the surface, freed once the event that removed them has returned.
   QList<TKvTable*> m_graveyard;
 };

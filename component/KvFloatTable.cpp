@@ -818,9 +818,21 @@ void TKvTable::Paint(QPainter& painter) {
 }
 
 void TKvTable::PaintVisible(QPainter& painter, const QRegion& client) {
+  const QRect bounds = ClientBounds();
+  if (m_cache.isNull() && !m_drawnStraight) {
+    // First time shown: drawn straight. The picture costs more than the drawing and pays off
+    // only once the window is drawn again.
+    m_drawnStraight = true;
+    painter.save();
+    if (client != QRegion(bounds)) painter.setClipRegion(client, Qt::IntersectClip);
+    painter.translate(bounds.topLeft() - QPoint(m_left, m_top));
+    Render(painter);
+    painter.restore();
+    return;
+  }
   const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
   EnsureCache(dpr);
-  const QPoint origin = ClientBounds().topLeft();
+  const QPoint origin = bounds.topLeft();
   for (const QRect& r : client)
     painter.drawPixmap(QRectF(r), m_cache,
                        QRectF(QPointF(r.topLeft() - origin) * dpr, QSizeF(r.size()) * dpr));
@@ -886,7 +898,7 @@ void TKvTable::DrawButton(QPainter& p, int index, int state) {
   const QPixmap glyph =
       KvTransparentBitmap(QLatin1String(names[index]), p.device()->devicePixelRatio());
   p.save();
-  p.setClipRect(r.adjusted(1, 1, -1, -1));
+  p.setClipRect(r.adjusted(1, 1, -1, -1), Qt::IntersectClip);
   p.drawPixmap(r.left() + 1, r.top() + 1, glyph);
   p.restore();
 }
@@ -934,7 +946,7 @@ void TKvTable::RenderRows(QPainter& p) {
   const QRect rows = RowsRect();
   if (rows.isEmpty()) return;
   p.save();
-  p.setClipRect(rows);
+  p.setClipRect(rows, Qt::IntersectClip); // within what the caller shows
   p.fillRect(rows, GetClientColor());
   const TKvOptions options = m_workArea->Owner()->Options();
   const bool showSelection = m_active || !(options & kvoHideSelection);

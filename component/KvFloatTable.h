@@ -298,4 +298,6 @@ private:
   bool m_cacheValid = false;
   quint64 m_cacheStamp = 0;
   int m_cacheOptions = -1;
+  // Drawn once without the picture; the picture is made when the window is drawn again.
+  bool m_drawnStraight = false;
 };
