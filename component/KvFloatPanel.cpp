@@ -17,6 +17,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -476,8 +477,15 @@ void TKvWorkArea::PaintSurface(QPainter& painter, const QRect& clip) {
     painter.drawImage(QRectF(clip), m_linkLayer, source);
   }
   painter.restore();
+  bool straight = m_linkLayer.isNull() && m_linksDrawnStraight;
   for (const auto& [table, part] : visible)
-    table->PaintVisible(painter, part);
+    straight = table->PaintVisible(painter, part) || straight;
+  if (straight && !m_picturesPending) {
+    // What the first frame drew straight gets its pictures once the program is idle, so that
+    // the next frames (a drag, a scroll) do not pay for them.
+    m_picturesPending = true;
+    QTimer::singleShot(0, this, [this, dpr] { PreparePictures(dpr); });
+  }
   if (m_movingTable) {
     // While a window is dragged its links run over the other windows, never over itself.
     painter.save();
@@ -497,6 +505,13 @@ void TKvWorkArea::PaintSurface(QPainter& painter, const QRect& clip) {
       painter.restore();
     }
   }
+}
+
+void TKvWorkArea::PreparePictures(qreal dpr) {
+  m_picturesPending = false;
+  for (TKvTable* table : std::as_const(m_tables))
+    table->PreparePicture(dpr);
+  if (m_linksDrawnStraight) PaintLinkLayer(viewport()->rect(), dpr);
 }
 
 void TKvWorkArea::PaintLinkLayer(const QRect& clip, qreal dpr) {

@@ -215,6 +215,7 @@ private:
   QPoint ToOwner(QPoint client) const;
   void RowScrollBarChanged(int value);
   void PaintLinkLayer(const QRect& clip, qreal dpr);
+  void PreparePictures(qreal dpr);
   void SearchEditorChanged(const QString& text);
   void SearchEditorExit();
   void ShowLinkProperties(TKvLink* link, bool invalidateAll);
@@ -260,6 +261,7 @@ private:
   QPoint m_linkLayerScroll;
   QRegion m_linkDirty;
   bool m_linksDrawnStraight = false;
+  bool m_picturesPending = false;
   // Tables already taken off the surface, freed once the event that removed them has returned.
   QList<TKvTable*> m_graveyard;
 };

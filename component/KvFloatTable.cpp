@@ -817,7 +817,11 @@ void TKvTable::Paint(QPainter& painter) {
   painter.drawPixmap(ClientBounds().topLeft(), m_cache);
 }
 
-void TKvTable::PaintVisible(QPainter& painter, const QRegion& client) {
+void TKvTable::PreparePicture(qreal dpr) {
+  if (m_drawnStraight && m_cache.isNull()) EnsureCache(dpr);
+}
+
+bool TKvTable::PaintVisible(QPainter& painter, const QRegion& client) {
   const QRect bounds = ClientBounds();
   if (m_cache.isNull() && !m_drawnStraight) {
     // First time shown: drawn straight. The picture costs more than the drawing and pays off
@@ -828,7 +832,7 @@ void TKvTable::PaintVisible(QPainter& painter, const QRegion& client) {
     painter.translate(bounds.topLeft() - QPoint(m_left, m_top));
     Render(painter);
     painter.restore();
-    return;
+    return true;
   }
   const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
   EnsureCache(dpr);
@@ -836,6 +840,7 @@ void TKvTable::PaintVisible(QPainter& painter, const QRegion& client) {
   for (const QRect& r : client)
     painter.drawPixmap(QRectF(r), m_cache,
                        QRectF(QPointF(r.topLeft() - origin) * dpr, QSizeF(r.size()) * dpr));
+  return false;
 }
 
 void TKvTable::DrawEdge(QPainter& p, QRect r, int kind, bool flat) {

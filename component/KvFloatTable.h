@@ -222,8 +222,11 @@ public:
   void SetActive(bool value) override;
   QString GetHint() override { return m_hint; }
   void Paint(QPainter& painter) override;
-  // Draws only `client`, a part of the window's client bounds.
-  void PaintVisible(QPainter& painter, const QRegion& client);
+  // Draws only `client`, a part of the window's client bounds; true when drawn straight, without
+  // a picture.
+  bool PaintVisible(QPainter& painter, const QRegion& client);
+  // Makes the picture of a window that so far was only drawn straight.
+  void PreparePicture(qreal dpr);
   void MouseDown(TKvMouseMsg& msg, int hitCode) override;
   void MouseMove(TKvMouseMsg& msg, int hitCode) override;
   void MouseUp(TKvMouseMsg& msg, int hitCode) override;
