@@ -516,10 +516,13 @@ void TKvWorkArea::PreparePictures(qreal dpr) {
 
 void TKvWorkArea::PaintLinkLayer(const QRect& clip, qreal dpr) {
   const QSize size = (QSizeF(viewport()->size()) * dpr).toSize();
-  if (m_linkLayer.size() != size || m_linkLayer.devicePixelRatio() != dpr ||
-      m_linkLayerScroll != ScrollPos()) {
+  if (m_linkLayer.size() != size || m_linkLayer.devicePixelRatio() != dpr) {
     m_linkLayer = QImage(size, QImage::Format_ARGB32_Premultiplied);
     m_linkLayer.setDevicePixelRatio(dpr);
+    m_linkLayerScroll = ScrollPos();
+    m_linkDirty = QRegion(viewport()->rect());
+  } else if (m_linkLayerScroll != ScrollPos()) {
+    // Scrolled: the same picture is drawn again where it shows (a new one would cost its memory).
     m_linkLayerScroll = ScrollPos();
     m_linkDirty = QRegion(viewport()->rect());
   }
