@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QDrag>
+#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
@@ -508,10 +509,19 @@ void TKvWorkArea::PaintSurface(QPainter& painter, const QRect& clip) {
 }
 
 void TKvWorkArea::PreparePictures(qreal dpr) {
-  m_picturesPending = false;
-  for (TKvTable* table : std::as_const(m_tables))
-    table->PreparePicture(dpr);
+  // In slices of a few milliseconds, so that a mouse click or key press waits no longer.
+  QElapsedTimer slice;
+  slice.start();
+  const auto later = [this, dpr] {
+    QTimer::singleShot(0, this, [this, dpr] { PreparePictures(dpr); });
+  };
   if (m_linksDrawnStraight) PaintLinkLayer(viewport()->rect(), dpr);
+  for (TKvTable* table : std::as_const(m_tables)) {
+    if (!table->NeedsPicture()) continue;
+    if (slice.elapsed() >= 8) return later();
+    table->PreparePicture(dpr);
+  }
+  m_picturesPending = false;
 }
 
 void TKvWorkArea::PaintLinkLayer(const QRect& clip, qreal dpr) {

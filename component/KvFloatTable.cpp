@@ -818,7 +818,7 @@ void TKvTable::Paint(QPainter& painter) {
 }
 
 void TKvTable::PreparePicture(qreal dpr) {
-  if (m_drawnStraight && m_cache.isNull()) EnsureCache(dpr);
+  if (NeedsPicture()) EnsureCache(dpr);
 }
 
 bool TKvTable::PaintVisible(QPainter& painter, const QRegion& client) {

@@ -225,7 +225,8 @@ public:
   // Draws only `client`, a part of the window's client bounds; true when drawn straight, without
   // a picture.
   bool PaintVisible(QPainter& painter, const QRegion& client);
-  // Makes the picture of a window that so far was only drawn straight.
+  // Whether the window was drawn straight and still has no picture; PreparePicture makes it.
+  bool NeedsPicture() const { return m_drawnStraight && m_cache.isNull(); }
   void PreparePicture(qreal dpr);
   void MouseDown(TKvMouseMsg& msg, int hitCode) override;
   void MouseMove(TKvMouseMsg& msg, int hitCode) override;
