@@ -9,6 +9,7 @@
 #include "KvLinks.h"
 #include "MainForm.h"
 #include "PageControl.h"
+#include "../db/support/FbTestDb.h"
 #include "support/DemoTestSupport.h"
 
 #include <QComboBox>
@@ -36,21 +37,6 @@ QStringList Ticked(const TKvTable* table) {
   for (const TKvListItem* item : table->Items())
     if (item->Checked()) names << item->Name();
   return names;
-}
-
-// Every row of a statement as text, read straight through the database layer.
-QList<QStringList> RowsOf(TFbDatabase& db, const QString& sql) {
-  TFbQuery query(&db);
-  query.SetSQL(sql);
-  query.Open();
-  QList<QStringList> rows;
-  while (query.Next()) {
-    QStringList row;
-    for (int i = 0; i < query.FieldCount(); ++i)
-      row << query.Text(i);
-    rows << row;
-  }
-  return rows;
 }
 
 // The rows the Result page holds, all of them fetched.
@@ -279,7 +265,7 @@ private slots:
     QVERIFY2(errors->Texts.isEmpty(), qPrintable(errors->Texts.join('\n')));
     QCOMPARE(w->ActivePage(), TfmMain::pgResult);
     QVERIFY(w->Pages->isTabVisible(TfmMain::pgResult));
-    const QList<QStringList> expected = RowsOf(w->Database(), sql);
+    const QList<QStringList> expected = FetchAllText(w->Database(), sql);
     QCOMPARE(expected.size(), 42);
     QCOMPARE(GridRows(w->DataSource()), expected);
     QCOMPARE(w->laRows->text(), QStringLiteral("42 rows"));
@@ -291,7 +277,7 @@ private slots:
     QTest::keyClick(w.get(), Qt::Key_F9);
     QCOMPARE(w->ActivePage(), TfmMain::pgResult);
     QCOMPARE(Lf(w->Query().SQL()), w->mmSQL->toPlainText());
-    QCOMPARE(GridRows(w->DataSource()), RowsOf(w->Database(), w->Query().SQL()));
+    QCOMPARE(GridRows(w->DataSource()), FetchAllText(w->Database(), w->Query().SQL()));
   }
 
   void dropPlacesTheWindowAtThePoint() {
