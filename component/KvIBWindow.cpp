@@ -1,5 +1,7 @@
 #include "KvIBWindow.h"
 
+#include <QDataStream>
+
 TInterBaseKvarta::TInterBaseKvarta(QWidget* parent)
     : TCustomKvarta(parent, std::make_unique<TKvIBSelectParser>()) {}
 
@@ -27,4 +29,27 @@ TKvIBSQLServer TInterBaseKvarta::SQLServer() const {
 
 void TInterBaseKvarta::SetSQLServer(TKvIBSQLServer server) {
   if (IBParser() && IBParser()->SQLServer() != server) IBParser()->SetSQLServer(server);
+}
+
+void TInterBaseKvarta::SaveDialectState(QDataStream& out) const {
+  TKvIBSelectParser* parser = IBParser();
+  if (!parser) return;
+  const TKvIBOptions& ib = *parser->IBOptions();
+  const TKvFBOptions& fb = *parser->FBOptions();
+  out << ib.Percent << ib.WithTies << qint32(ib.Rows) << qint32(ib.RowsBy) << qint32(ib.RowsTo)
+      << qint32(fb.First) << qint32(fb.Skip);
+}
+
+void TInterBaseKvarta::LoadDialectState(QDataStream& in) {
+  TKvIBSelectParser* parser = IBParser();
+  if (!parser) return;
+  TKvIBOptions& ib = *parser->IBOptions();
+  TKvFBOptions& fb = *parser->FBOptions();
+  qint32 rows = 0, by = 0, to = 0, first = 0, skip = 0;
+  in >> ib.Percent >> ib.WithTies >> rows >> by >> to >> first >> skip;
+  ib.Rows = rows;
+  ib.RowsBy = by;
+  ib.RowsTo = to;
+  fb.First = first;
+  fb.Skip = skip;
 }

@@ -25,6 +25,11 @@ public:
 
   TKvIBSelectParser* IBParser() const;
 
+protected:
+  // The row limits of both servers.
+  void SaveDialectState(QDataStream& out) const override;
+  void LoadDialectState(QDataStream& in) override;
+
 private:
   int SQLDialectValue() const { return SQLDialect(); }
   void SetSQLDialectValue(int value) { SetSQLDialect(TKvSQLDialect(value)); }

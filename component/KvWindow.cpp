@@ -1,14 +1,20 @@
 #include "KvWindow.h"
 
 #include "KvBitmaps.h"
+#include "KvError.h"
 #include "KvFloatPanel.h"
 #include "KvLinks.h"
+#include "KvMessages.h"
 #include "KvParser.h"
 #include "KvResource.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QDataStream>
+#include <QScopedValueRollback>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
 // --- TKvTableList ---
@@ -70,7 +76,32 @@ TCustomKvarta::TCustomKvarta(QWidget* parent, std::unique_ptr<TKvSelectParser> p
   m_tableList = std::make_unique<TKvTableList>(m_workArea);
 
   // Leaving a page needs nothing yet; the page shown reloads its editor.
-  connect(m_pageControl, &QTabWidget::currentChanged, this, [this] { RefreshActiveEditor(); });
+  connect(m_pageControl, &QTabWidget::currentChanged, this, [this] {
+    try {
+      RefreshActiveEditor();
+    } catch (...) {
+      HandleException();
+    }
+  });
+
+  m_undoStack = new QUndoStack(this);
+  m_undoAction = new QAction(KvResource::SUndoAction, this);
+  m_undoAction->setShortcut(QKeySequence::Undo);
+  m_redoAction = new QAction(KvResource::SRedoAction, this);
+  m_redoAction->setShortcuts(
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+  for (QAction* action : {m_undoAction, m_redoAction}) {
+    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(action);
+  }
+  connect(m_undoAction, &QAction::triggered, this, &TCustomKvarta::Undo);
+  connect(m_redoAction, &QAction::triggered, this, &TCustomKvarta::Redo);
+  connect(m_undoStack, &QUndoStack::indexChanged, this, [this] {
+    UpdateUndoActions();
+    if (OnChange) OnChange(this);
+  });
+  connect(m_undoStack, &QUndoStack::cleanChanged, this, &TCustomKvarta::UpdateUndoActions);
+  UpdateUndoActions();
 
   m_splitter->addWidget(m_workArea);
   m_splitter->addWidget(m_pageControl);
@@ -87,7 +118,9 @@ TCustomKvarta::TCustomKvarta(QWidget* parent, std::unique_ptr<TKvSelectParser> p
 }
 
 TCustomKvarta::~TCustomKvarta() {
-  // The surface goes first, while parser, palette and style still exist.
+  // The surface goes first, while parser, palette and style still exist; a step still open
+  // (a gesture) saves nothing any more.
+  m_destroying = true;
   delete m_workArea;
   m_workArea = nullptr;
 }
@@ -112,6 +145,119 @@ void TCustomKvarta::RefreshActiveEditor() {
   // The editors of the pages hook in here.
 }
 
+// --- undo and redo ---
+
+void TCustomKvarta::UpdateUndoActions() {
+  const bool shown = isVisible();
+  auto update = [](QAction* action, const QString& verb, const QString& step, bool enabled) {
+    action->setText(step.isEmpty() ? verb : verb + QLatin1Char(' ') + step);
+    action->setEnabled(enabled);
+  };
+  update(m_undoAction, KvResource::SUndoAction, m_undoStack->undoText(),
+         shown && m_undoStack->canUndo());
+  update(m_redoAction, KvResource::SRedoAction, m_undoStack->redoText(),
+         shown && m_undoStack->canRedo());
+}
+
+void TCustomKvarta::showEvent(QShowEvent* event) {
+  QFrame::showEvent(event);
+  UpdateUndoActions();
+}
+
+void TCustomKvarta::hideEvent(QHideEvent* event) {
+  QFrame::hideEvent(event);
+  UpdateUndoActions();
+}
+
+void TCustomKvarta::Undo() {
+  m_workArea->EndGesture();
+  if (m_stepDepth > 0) return; // in the middle of a change
+  try {
+    m_undoStack->undo();
+  } catch (...) {
+    HandleException();
+  }
+}
+
+void TCustomKvarta::Redo() {
+  m_workArea->EndGesture();
+  if (m_stepDepth > 0) return;
+  try {
+    m_undoStack->redo();
+  } catch (...) {
+    HandleException();
+  }
+}
+
+std::shared_ptr<const TKvDesignState> TCustomKvarta::SnapshotState() {
+  const TKvDesignState* last = m_lastState.get();
+  auto state = std::make_shared<TKvDesignState>();
+  state->Model = KvSaveModel(*m_selectParser, last ? &last->Model : nullptr,
+                             [this](QDataStream& out) { SaveDialectState(out); });
+  state->Surface = m_workArea->SaveState(last ? &last->Surface : nullptr);
+  if (last && state->SameAs(*last)) return m_lastState;
+  m_lastState = state;
+  return m_lastState;
+}
+
+TKvDesignState TCustomKvarta::SaveState() const {
+  TKvDesignState state;
+  state.Model =
+      KvSaveModel(*m_selectParser, nullptr, [this](QDataStream& out) { SaveDialectState(out); });
+  state.Surface = m_workArea->SaveState();
+  return state;
+}
+
+void TCustomKvarta::ApplyState(const std::shared_ptr<const TKvDesignState>& target,
+                               const TKvDesignState& other) {
+  {
+    const QScopedValueRollback<bool> restoring(m_restoring, true);
+    KvLoadModel(*m_selectParser, target->Model, [this](QDataStream& in) { LoadDialectState(in); });
+    m_workArea->RestoreState(target->Surface, other.Surface);
+    m_lastState = target;
+  }
+  RefreshActiveEditor();
+}
+
+void TCustomKvarta::RestoreState(const TKvDesignState& target, const TKvDesignState& other) {
+  ApplyState(std::make_shared<const TKvDesignState>(target), other);
+}
+
+void TCustomKvarta::SaveDialectState(QDataStream&) const {}
+
+void TCustomKvarta::LoadDialectState(QDataStream&) {}
+
+void TCustomKvarta::HandleException() noexcept {
+  QString message;
+  try {
+    throw;
+  } catch (const EKvError& error) {
+    message = error.Message();
+  } catch (const std::exception& error) {
+    message = QString::fromLocal8Bit(error.what());
+  } catch (...) {
+    message = KvResource::SUnexpectedError;
+  }
+  try {
+    if (OnError)
+      OnError(this, message);
+    else
+      KvShowError(this, message);
+  } catch (...) {
+    // The report itself failed: there is nobody left to tell.
+  }
+}
+
+// --- model tables ---
+
+TKvTableDef* TCustomKvarta::ModelTable(const QString& aliasOrName) const {
+  return m_selectParser->TableDefs()->FindByAliasOrName(aliasOrName);
+}
+
+TKvTableDef* TCustomKvarta::ModelTable(const TKvTable* table) const {
+  return table ? ModelTable(table->AliasOrName()) : nullptr;
+}
+
 void TCustomKvarta::InvalidateSurface() {
   if (m_workArea) m_workArea->LookChanged();
 }
@@ -126,8 +272,7 @@ void TCustomKvarta::InvalidateCriteria() {
 // --- keeping the model in step ---
 
 void TCustomKvarta::FieldCheck(TKvTable* table, TKvListItem* item) {
-  TKvTableDef* def = m_selectParser->TableDefs()->FindByAlias(table->AliasOrName());
-  if (def) {
+  if (TKvTableDef* def = ModelTable(table)) {
     TKvFieldDefs* fields = def->Fields();
     if (item->Checked()) {
       if (!fields->FindByName(item->Name())) {
@@ -143,30 +288,25 @@ void TCustomKvarta::FieldCheck(TKvTable* table, TKvListItem* item) {
 }
 
 void TCustomKvarta::TableAdded(TKvTable* table) {
-  TKvTableDefs* defs = m_selectParser->TableDefs();
-  const QString name = table->AliasOrName();
-  TKvTableDef* def = defs->FindByAlias(name);
-  if (!def) def = defs->FindByName(name);
+  TKvTableDef* def = ModelTable(table);
   if (!def) {
-    def = defs->Add();
+    // The alias first: a new table whose alias follows its name would take the joins of the
+    // table already known by that name.
+    def = m_selectParser->TableDefs()->Add();
+    def->SetAlias(table->AliasOrName());
     def->SetTableName(table->TableName());
-    def->SetAlias(name);
   }
   def->SetTableName(table->TableName());
   RefreshActiveEditor();
 }
 
 void TCustomKvarta::TableRemoved(TKvTable* table) {
-  TKvTableDefs* defs = m_selectParser->TableDefs();
-  if (TKvTableDef* def = defs->FindByAlias(table->AliasOrName())) defs->Delete(def->Index());
+  if (TKvTableDef* def = ModelTable(table)) m_selectParser->TableDefs()->Delete(def->Index());
   RefreshActiveEditor();
 }
 
 void TCustomKvarta::AliasChanged(TKvTable* table, const QString& oldAliasOrName) {
-  TKvTableDefs* defs = m_selectParser->TableDefs();
-  TKvTableDef* def = oldAliasOrName == table->TableName() ? defs->FindByName(table->TableName())
-                                                          : defs->FindByAlias(oldAliasOrName);
-  if (def) def->SetAlias(table->AliasOrName());
+  if (TKvTableDef* def = ModelTable(oldAliasOrName)) def->SetAlias(table->AliasOrName());
   // Conditions name the table as written: quoted where the dialect needs it.
   const TKvSQLScanner* scanner = m_selectParser->Scanner();
   const QString oldName = scanner->QuoteIdentifier(oldAliasOrName);
@@ -183,15 +323,19 @@ QString TCustomKvarta::SQL() const {
 }
 
 void TCustomKvarta::SetSQL(const QString& text) {
+  TKvUndoStep step(this, KvResource::SUndoEditSQL);
+  // Windows of tables that stay keep their place: the surface as it was is the layout.
+  const TKvSurfaceState layout = m_workArea->SaveState();
   Clear();
   // A syntax error either reaches OnParserError, and the surface shows what was read, or is
-  // raised here with the surface still empty.
+  // raised here, and the step puts back what there was.
   m_selectParser->SetSQL(text);
-  BuildSurface();
+  BuildSurface(&layout);
 }
 
-void TCustomKvarta::BuildSurface() {
+void TCustomKvarta::BuildSurface(const TKvSurfaceState* layout) {
   TKvTableDefs* defs = m_selectParser->TableDefs();
+  QList<TKvTable*> made;
   for (int t = 0; t < defs->Count(); ++t) {
     TKvTableDef* def = defs->Items(t);
     // Columns written without a table over several tables stay without a window.
@@ -200,35 +344,28 @@ void TCustomKvarta::BuildSurface() {
     QStringList params;
     if (OnGetTableFields) OnGetTableFields(def->TableName(), dataSet, params);
     if (!dataSet) break;
-    TKvTable* table = m_tableList->Add(def->TableName(), dataSet);
+    // The window takes the model table's identity, so that it finds that one and no other.
+    const QString key = def->AliasOrName();
+    TKvTable* table = m_workArea->AddTableAs(def->TableName(),
+                                             key == def->TableName() ? QString() : key, dataSet);
     if (!table) continue;
-    if (table->TableName() != def->Alias()) {
-      table->SetAlias(def->Alias());
-      m_workArea->FitTableWidth(table);
-    }
+    made << table;
     TKvFieldDefs* fields = def->Fields();
-    for (int i = 0; i < fields->Count();) {
-      TKvFieldDef* field = fields->Items(i);
-      TKvListItem* row = table->FindItem(field->Name());
-      // A column the table lacks goes; "T.*" names no row but stays.
-      if (field->Kind() == fkField && !row && field->Name() != QLatin1String("*")) {
-        fields->Delete(i);
-        continue;
-      }
-      if (row) row->Click(true);
-      ++i;
+    for (int i = 0; i < fields->Count(); ++i) {
+      // A column the table lacks stays in the model (the server has the last word on it).
+      if (TKvListItem* row = table->FindItem(fields->Items(i)->Name())) row->Click(true);
     }
     defs->MakeAliasesUnique();
   }
   for (int t = 0; t < defs->Count(); ++t) {
     const TKvTableDef* def = defs->Items(t);
-    if (def->Alias().isEmpty()) continue;
+    TKvTable* table1 = m_workArea->TableByKey(def->AliasOrName());
+    if (!table1) continue;
     const TKvJoinDefs* joins = def->Joins();
     for (int j = 0; j < joins->Count(); ++j) {
       const TKvJoinDef* join = joins->Items(j);
-      TKvTable* table1 = m_tableList->FindTable(def->Alias());
-      TKvTable* table2 = m_tableList->FindTable(join->JoinTable());
-      if (!table1 || !table2 || join->Field().isEmpty()) continue;
+      TKvTable* table2 = m_workArea->TableByKey(join->JoinTable());
+      if (!table2 || join->Field().isEmpty()) continue;
       TKvListItem* item1 = table1->FindItem(join->Field());
       TKvListItem* item2 = table2->FindItem(join->JoinField());
       if (!item1 || !item2) continue;
@@ -239,11 +376,13 @@ void TCustomKvarta::BuildSurface() {
       link->Join()->SetJoinType(KvModelJoinType(join->JoinType(), reversed));
     }
   }
+  if (layout) m_workArea->KeepLayout(*layout, made);
   RefreshActiveEditor();
   m_workArea->InvalidateAll();
 }
 
 void TCustomKvarta::Clear() {
+  TKvUndoStep step(this, KvResource::SUndoClear);
   m_selectParser->Clear();
   m_workArea->Clear();
   RefreshActiveEditor();

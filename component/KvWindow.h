@@ -5,6 +5,7 @@
 
 #include "KvParser.h"
 #include "KvStyles.h"
+#include "KvUndo.h"
 
 #include <QFrame>
 #include <QList>
@@ -15,9 +16,12 @@
 #include <functional>
 #include <memory>
 
+class QAction;
+class QDataStream;
 class QMimeData;
 class QSplitter;
 class QTabWidget;
+class QUndoStack;
 class TKvDataSet;
 class TKvLink;
 class TKvListItem;
@@ -53,6 +57,9 @@ using TKvDragDropEvent =
     std::function<void(QObject* sender, QObject* source, const QMimeData* data, int x, int y)>;
 using TKvEndDragEvent = std::function<void(QObject* sender, QObject* target, int x, int y)>;
 using TKvStartDragEvent = std::function<void(QObject* sender)>;
+// An error raised while the component handled the user's input, with its message.
+using TKvErrorEvent = std::function<void(QObject* sender, const QString& message)>;
+using TKvNotifyEvent = std::function<void(QObject* sender)>;
 
 // The table windows of a component, topmost first.
 class TKvTableList {
@@ -146,6 +153,32 @@ public:
   // Reloads the editor of the active page after a change of the model.
   virtual void RefreshActiveEditor();
 
+  // --- undo and redo ---
+  // One stack per component, unlimited by default. Changes are put on it by TKvUndoStep; a host
+  // may clear it (after loading a file) and mark it clean (after saving).
+  QUndoStack* UndoStack() const { return m_undoStack; }
+  // "Undo <step>" and "Redo <step>" with Ctrl+Z, and Ctrl+Shift+Z or Ctrl+Y, working while the
+  // focus is inside the component; enabled while there is something to undo or redo and the
+  // component shows. A host puts these same actions into its menu.
+  QAction* UndoAction() const { return m_undoAction; }
+  QAction* RedoAction() const { return m_redoAction; }
+  void Undo();
+  void Redo();
+  // Model and surface as undo saves them; RestoreState shows `target` where it differs from
+  // `other` (see TKvWorkArea::RestoreState).
+  TKvDesignState SaveState() const;
+  void RestoreState(const TKvDesignState& target, const TKvDesignState& other);
+
+  // The model table of a window: the one whose AliasOrName is the window's AliasOrName (the
+  // window's identity). Every operation finds it this way.
+  TKvTableDef* ModelTable(const QString& aliasOrName) const;
+  TKvTableDef* ModelTable(const TKvTable* table) const;
+
+  // Reports the exception being handled (call inside a catch block): through OnError when
+  // assigned, else in an error message box. The component's own event handlers end here, so no
+  // exception leaves them.
+  void HandleException() noexcept;
+
   // Repaints what palette and styles draw.
   void InvalidateSurface();
   void InvalidateCriteria();
@@ -160,6 +193,10 @@ public:
   TKvEndDragEvent OnEndDrag;
   // Kept by the parser: syntax errors of assigned SQL.
   TKvParserErrorEvent& OnParserError;
+  // After every change that went onto the undo stack, and after undo and redo.
+  TKvNotifyEvent OnChange;
+  // Errors of the component's event handlers; without it they are shown in a message box.
+  TKvErrorEvent OnError;
 
 protected:
   TCustomKvarta(QWidget* parent, std::unique_ptr<TKvSelectParser> parser);
@@ -170,10 +207,26 @@ protected:
   virtual void TableRemoved(TKvTable* table);
   virtual void AliasChanged(TKvTable* table, const QString& oldAliasOrName);
 
-  // Makes the table windows and links of what the model holds.
-  void BuildSurface();
+  // Makes the table windows and links of what the model holds; windows of tables `layout` had
+  // keep their place.
+  void BuildSurface(const TKvSurfaceState* layout = nullptr);
+
+  // What a dialect keeps beside the common model, for undo.
+  virtual void SaveDialectState(QDataStream& out) const;
+  virtual void LoadDialectState(QDataStream& in);
+
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
 private:
+  friend class TKvUndoStep;
+  friend class TKvStateCommand;
+  // Saves the state, sharing every piece that equals the one saved last (the whole of it when
+  // nothing changed).
+  std::shared_ptr<const TKvDesignState> SnapshotState();
+  void ApplyState(const std::shared_ptr<const TKvDesignState>& target, const TKvDesignState& other);
+  void UpdateUndoActions();
+
   std::unique_ptr<TKvSelectParser> m_selectParser;
   TKvPalette m_palette;
   TKvOptions m_options = kvoRowSelect;
@@ -185,4 +238,14 @@ private:
   TKvWorkArea* m_workArea = nullptr;
   std::unique_ptr<TKvTableList> m_tableList;
   TKvVisibleTabs m_visibleTabs = kvtAll;
+  QUndoStack* m_undoStack = nullptr;
+  QAction* m_undoAction = nullptr;
+  QAction* m_redoAction = nullptr;
+  int m_stepDepth = 0;
+  bool m_stepFailed = false;
+  bool m_restoring = false;
+  bool m_destroying = false;
+  QString m_stepText;
+  std::shared_ptr<const TKvDesignState> m_stepBefore;
+  std::shared_ptr<const TKvDesignState> m_lastState;
 };

@@ -422,6 +422,18 @@ TKvTableDef* TKvTableDefs::FindByName(const QString& s) const {
   return FirstOf(m_byName, s);
 }
 
+TKvTableDef* TKvTableDefs::FindByAliasOrName(const QString& s) const {
+  if (s.isEmpty()) return nullptr;
+  if (TKvTableDef* t = FindByAlias(s)) return t;
+  // A table without an alias goes by its name; others of that name have aliases.
+  TKvTableDef* t = FindByName(s);
+  if (!t || t->m_alias.isEmpty()) return t;
+  TKvTableDef* first = nullptr;
+  for (TKvTableDef* other : m_byName.value(s))
+    if (other->m_alias.isEmpty() && (!first || other->Index() < first->Index())) first = other;
+  return first;
+}
+
 TKvFieldDef* TKvTableDefs::FieldByNumber(int n) const {
   if (n >= 0 && n < int(m_byNumber.size()) && m_byNumber[std::size_t(n)]->m_number == n)
     return m_byNumber[std::size_t(n)];
@@ -464,15 +476,8 @@ void TKvTableDefs::RemoveDanglingJoins() {
     TKvJoinDefs* joins = Items(t)->Joins();
     if (!joins) continue;
     for (int j = joins->Count() - 1; j >= 0; --j) {
-      TKvJoinDef* join = joins->Items(j);
-      TKvTableDef* target = FindByAlias(join->JoinTable());
-      if (!target) target = FindByName(join->JoinTable());
-      bool ok = false;
-      if (target) {
-        TKvFieldDefs* fields = target->Fields();
-        ok = fields->FindByAlias(join->JoinField()) || fields->FindByName(join->JoinField());
-      }
-      if (!ok) joins->Delete(j);
+      // Only the joined table must be there: a join may compare columns that are not output.
+      if (!FindByAliasOrName(joins->Items(j)->JoinTable())) joins->Delete(j);
     }
   }
 }

@@ -257,6 +257,9 @@ public:
 
   TKvTableDef* FindByAlias(const QString& s) const;
   TKvTableDef* FindByName(const QString& s) const;
+  // The table whose AliasOrName is `s`: the name columns and joins qualify it with, and the
+  // identity of its window on the designer.
+  TKvTableDef* FindByAliasOrName(const QString& s) const;
   int FieldCount() const { return int(m_byNumber.size()); }
   TKvFieldDef* FieldByNumber(int n) const;
   bool IsJoinTarget(const TKvTableDef* table) const;

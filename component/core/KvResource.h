@@ -116,4 +116,35 @@ inline const QString SCantCollapseFirst = QStringLiteral("Can't collapse first c
 inline const QString SAlreadyComposed = QStringLiteral("Selected condition is already composed");
 inline const QString SNoActiveButton = QStringLiteral("There is no active button");
 
+// Undo and redo: the actions and the names of the steps.
+inline const QString SUndoAction = QStringLiteral("&Undo");
+inline const QString SRedoAction = QStringLiteral("&Redo");
+inline const QString SUndoAddTable = QStringLiteral("Add Table %1");
+inline const QString SUndoDeleteTable = QStringLiteral("Delete Table %1");
+inline const QString SUndoMoveTable = QStringLiteral("Move Table %1");
+inline const QString SUndoResizeTable = QStringLiteral("Resize Table %1");
+inline const QString SUndoCollapseTable = QStringLiteral("Collapse Table %1");
+inline const QString SUndoExpandTable = QStringLiteral("Expand Table %1");
+inline const QString SUndoUnlinkTable = QStringLiteral("Unlink Table %1");
+inline const QString SUndoRenameTable = QStringLiteral("Rename Table %1 to %2");
+inline const QString SUndoCheckField = QStringLiteral("Check Field %1");
+inline const QString SUndoUncheckField = QStringLiteral("Uncheck Field %1");
+inline const QString SUndoCheckAll = QStringLiteral("Check All Fields of %1");
+inline const QString SUndoUncheckAll = QStringLiteral("Uncheck All Fields of %1");
+inline const QString SUndoAddLink = QStringLiteral("Add Link %1");
+inline const QString SUndoDeleteLink = QStringLiteral("Delete Link %1");
+inline const QString SUndoChangeLink = QStringLiteral("Change Link %1");
+inline const QString SUndoInsertPoint = QStringLiteral("Insert Link Point");
+inline const QString SUndoDeletePoint = QStringLiteral("Delete Link Point");
+inline const QString SUndoMovePoint = QStringLiteral("Move Link Point");
+inline const QString SUndoEditSQL = QStringLiteral("Edit SQL");
+inline const QString SUndoClear = QStringLiteral("Clear");
+
+// Linking from the keyboard.
+inline const QString SMenuLinkFieldTo = QStringLiteral("Link field to\u2026");
+
+// Errors of the component's own event handlers.
+inline const QString SErrorCaption = QStringLiteral("Error");
+inline const QString SUnexpectedError = QStringLiteral("Unknown error.");
+
 } // namespace KvResource

@@ -6,6 +6,7 @@
 #include "KvLinkProp.h"
 #include "KvLinks.h"
 #include "KvResource.h"
+#include "KvUndo.h"
 #include "KvWindow.h"
 
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTextLayout>
 #include <QTimer>
 
 #include <algorithm>
@@ -31,6 +33,21 @@ bool IsMoveResizeCode(int code) {
 }
 
 } // namespace
+
+QString KvWrapText(const QString& text, const QFont& font, int width) {
+  QTextLayout layout(text, font);
+  QTextOption option;
+  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  layout.setTextOption(option);
+  QStringList lines;
+  layout.beginLayout();
+  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    line.setLineWidth(width);
+    lines << text.mid(line.textStart(), line.textLength()).trimmed();
+  }
+  layout.endLayout();
+  return lines.join(QLatin1Char('\n'));
+}
 
 // --- TKvEdit ---
 
@@ -92,7 +109,8 @@ TKvWorkArea::TKvWorkArea(TCustomKvarta* owner) : QAbstractScrollArea(owner), m_o
   m_rowScrollBar = new QScrollBar(Qt::Vertical, viewport());
   m_rowScrollBar->setFocusPolicy(Qt::NoFocus);
   m_rowScrollBar->hide();
-  connect(m_rowScrollBar, &QScrollBar::valueChanged, this, &TKvWorkArea::RowScrollBarChanged);
+  connect(m_rowScrollBar, &QScrollBar::valueChanged, this,
+          [this](int value) { Guard([&] { RowScrollBarChanged(value); }); });
 
   m_aliasEditor = new QLineEdit(viewport());
   m_aliasEditor->setFrame(false);
@@ -110,15 +128,18 @@ TKvWorkArea::TKvWorkArea(TCustomKvarta* owner) : QAbstractScrollArea(owner), m_o
   searchPalette.setColor(QPalette::Base, SurfaceColor());
   m_searchEditor->setPalette(searchPalette);
   m_searchEditor->OnExit = [this] { SearchEditorExit(); };
-  connect(m_searchEditor, &QLineEdit::textChanged, this, &TKvWorkArea::SearchEditorChanged);
+  connect(m_searchEditor, &QLineEdit::textChanged, this,
+          [this](const QString& text) { Guard([&] { SearchEditorChanged(text); }); });
 
   m_surfaceMenu = new QMenu(this);
+  m_linkMenu = new QMenu(this);
   m_linkProp = new TfmLinkProp(this);
   UpdateScrollRanges();
 }
 
 TKvWorkArea::~TKvWorkArea() {
   // The component is going away: no events, and the model is not touched.
+  m_gesture.reset();
   m_activeObject = nullptr;
   m_hotObject = nullptr;
   qDeleteAll(m_links);
@@ -153,6 +174,22 @@ bool TKvWorkArea::IsTable(const TKvFloatObject* object) const {
   return object && std::find(m_tables.cbegin(), m_tables.cend(), object) != m_tables.cend();
 }
 
+TKvTable* TKvWorkArea::TableById(quint64 id) const {
+  for (TKvTable* table : m_tables)
+    if (table->Id() == id) return table;
+  return nullptr;
+}
+
+TKvLink* TKvWorkArea::LinkById(quint64 id) const {
+  for (TKvLink* link : m_links)
+    if (link->Id() == id) return link;
+  return nullptr;
+}
+
+void TKvWorkArea::SetCurrentLink(TKvLink* link) {
+  m_currentLink = link ? link->Id() : 0;
+}
+
 bool TKvWorkArea::IsLink(const TKvFloatObject* object) const {
   return object && std::find(m_links.cbegin(), m_links.cend(), object) != m_links.cend();
 }
@@ -185,38 +222,31 @@ void TKvWorkArea::FitTableWidth(TKvTable* table) {
 }
 
 TKvTable* TKvWorkArea::AddTable(const QString& tableName, const TKvDataSet* dataSet) {
+  // A name the surface or the model already gives a table is taken: the new window gets the
+  // next numbered alias (EMPLOYEE1, EMPLOYEE2 ...).
+  auto taken = [this](const QString& key) {
+    return TableByKey(key) || (m_owner && m_owner->ModelTable(key));
+  };
   QString alias = tableName;
-  int counter = 0;
-  for (bool again = true; again;) {
-    again = false;
-    for (const TKvTable* table : m_tables)
-      if (table->AliasOrName() == alias) {
-        alias = tableName + QString::number(++counter);
-        again = true;
-        break;
-      }
-  }
+  for (int counter = 1; taken(alias); ++counter)
+    alias = tableName + QString::number(counter);
+  TKvUndoStep step(m_owner, KvResource::SUndoAddTable.arg(alias));
+  return AddTableAs(tableName, alias == tableName ? QString() : alias, dataSet);
+}
+
+TKvTable* TKvWorkArea::AddTableAs(const QString& tableName, const QString& alias,
+                                  const TKvDataSet* dataSet) {
   SelectObject(nullptr);
   auto* table = new TKvTable(this, tableName, dataSet);
-  if (counter > 0) table->SetAlias(alias);
-  if (m_owner && !m_owner->DoAddRemoveTable(table, kvaAdd)) {
+  table->SetAlias(alias);
+  if (TableByKey(table->AliasOrName()) || (m_owner && !m_owner->DoAddRemoveTable(table, kvaAdd))) {
     delete table;
     return nullptr;
   }
   FitTableWidth(table);
 
-  QRect place = table->BoundsRect();
-  place.moveTo(50, 20);
-  for (bool again = true; again;) {
-    again = false;
-    for (const TKvTable* other : m_tables)
-      if (place.intersects(other->BoundsRect())) {
-        place.moveLeft(other->Left() + other->Width() + 10);
-        again = true;
-        break;
-      }
-  }
-  table->MoveBy(place.left() - table->Left(), place.top() - table->Top());
+  const QPoint place = FreePlace(table->BoundsRect().size(), {});
+  table->MoveBy(place.x() - table->Left(), place.y() - table->Top());
   m_tables.prepend(table);
   if (OnTableAdded) OnTableAdded(this, table);
   SelectObject(table);
@@ -226,7 +256,7 @@ TKvTable* TKvWorkArea::AddTable(const QString& tableName, const TKvDataSet* data
 void TKvWorkArea::Clear() {
   m_hotObject = nullptr;
   m_activeObject = nullptr;
-  m_currentLink = nullptr;
+  m_currentLink = 0;
   m_movingTable = nullptr;
   m_dropItem = nullptr;
   m_dropTable = nullptr;
@@ -340,50 +370,79 @@ void TKvWorkArea::scrollContentsBy(int dx, int dy) {
 
 // --- messages ---
 
-void TKvWorkArea::SendMessage(TKvMessage message, TKvFloatObject* object, bool approved) {
+void TKvWorkArea::SendMessage(TKvMessage message, const TKvFloatObject* object, bool approved) {
   TKvObjectEvent event(message, object, approved);
   QCoreApplication::sendEvent(this, &event);
 }
 
-void TKvWorkArea::PostMessage(TKvMessage message, TKvFloatObject* object) {
+void TKvWorkArea::PostMessage(TKvMessage message, const TKvFloatObject* object) {
   QCoreApplication::postEvent(this, new TKvObjectEvent(message, object));
 }
 
+// The boundary of the component's event handling: an error raised while an event is handled is
+// reported through the component (and a gesture under way is undone), never passed on to Qt.
 bool TKvWorkArea::event(QEvent* event) {
-  const int type = int(event->type());
-  if (type >= KVM_TABLEMOVED && type <= KVM_REMOVELINK) {
-    HandleObjectEvent(static_cast<TKvObjectEvent*>(event));
-    return true;
-  }
-  if (type == QEvent::KeyPress) {
-    auto* key = static_cast<QKeyEvent*>(event);
-    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
-      keyPressEvent(key);
+  try {
+    const int type = int(event->type());
+    if (type >= KVM_TABLEMOVED && type <= KVM_REMOVELINK) {
+      HandleObjectEvent(static_cast<TKvObjectEvent*>(event));
       return true;
     }
+    return QAbstractScrollArea::event(event);
+  } catch (...) {
+    Failed();
+    return true;
   }
-  return QAbstractScrollArea::event(event);
+}
+
+bool TKvWorkArea::viewportEvent(QEvent* event) {
+  try {
+    return QAbstractScrollArea::viewportEvent(event);
+  } catch (...) {
+    Failed();
+    return true;
+  }
+}
+
+void TKvWorkArea::Guard(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (...) {
+    Failed();
+  }
+}
+
+void TKvWorkArea::Failed() noexcept {
+  try {
+    m_leftDown = false;
+    m_dragRequested = false;
+    m_movingTable = nullptr;
+    CancelGesture();
+  } catch (...) {
+    // Reporting the first error matters more.
+  }
+  m_owner->HandleException();
 }
 
 void TKvWorkArea::HandleObjectEvent(TKvObjectEvent* event) {
-  // A posted message may arrive after its object went away (Clear): check it is still here.
-  TKvFloatObject* object = event->Object;
+  // A posted message may arrive after its object went away (Clear, undo): found by id or not.
+  const quint64 id = event->ObjectId;
   switch (int(event->type())) {
   case KVM_TABLEMOVED:
-    if (IsTable(object)) TableMoved(static_cast<TKvTable*>(object));
+    if (TKvTable* table = TableById(id)) TableMoved(table);
     break;
   case KVM_TABLESIZED:
-    if (IsTable(object)) TableSized(static_cast<TKvTable*>(object));
+    if (TKvTable* table = TableById(id)) TableSized(table);
     break;
   case KVM_REMOVETABLE:
-    if (IsTable(object)) RemoveTable(static_cast<TKvTable*>(object), event->Approved);
+    if (TKvTable* table = TableById(id)) RemoveTable(table, event->Approved);
     break;
   case KVM_UNLINKTABLE:
-    if (IsTable(object)) UnlinkTable(static_cast<TKvTable*>(object));
+    if (TKvTable* table = TableById(id)) UnlinkTable(table);
     break;
   case KVM_REMOVELINK:
-    if (IsLink(object)) {
-      auto* link = static_cast<TKvLink*>(object);
+    if (TKvLink* link = LinkById(id)) {
+      TKvUndoStep step(m_owner, KvResource::SUndoDeleteLink.arg(link->GetHint()));
       if (!m_owner || m_owner->DoAddRemoveLink(link, kvaRemove))
         RemoveLink(link, int(m_links.indexOf(link)), true);
     }
@@ -396,6 +455,12 @@ void TKvWorkArea::HandleObjectEvent(TKvObjectEvent* event) {
 void TKvWorkArea::RemoveTable(TKvTable* table, bool approved) {
   if (!approved && m_owner && !m_owner->DoAddRemoveTable(table, kvaRemove)) return;
   UnlinkTable(table);
+  DropTable(table);
+}
+
+void TKvWorkArea::DropTable(TKvTable* table) {
+  for (TKvLink* link : LinksOf(table))
+    DropLink(link);
   m_tables.removeOne(table);
   if (m_hotObject == table) m_hotObject = nullptr;
   if (m_activeObject == table) {
@@ -407,12 +472,74 @@ void TKvWorkArea::RemoveTable(TKvTable* table, bool approved) {
   if (m_dropHighlight && m_dropHighlight->Table() == table) m_dropHighlight = nullptr;
   if (m_dropItem && m_dropItem->Table() == table) m_dropItem = nullptr;
   InvalidateLogical(table->BoundsRect());
-  BuryTable(table);
+  Bury(table);
 }
 
-void TKvWorkArea::BuryTable(TKvTable* table) {
-  // The close button's own handler is still on the stack: free the window afterwards.
-  m_graveyard.append(table);
+void TKvWorkArea::DropLink(TKvLink* link) {
+  if (m_hotObject == link) m_hotObject = nullptr;
+  if (m_activeObject == link) {
+    m_activeObject = nullptr;
+    link->SetActive(false);
+  }
+  link->InvalidateRegion(0);
+  m_links.removeOne(link);
+  TKvJoin* join = link->Join();
+  Bury(link);
+  DeleteJoinIfUnused(join);
+}
+
+void TKvWorkArea::FillLinkMenu(QMenu* menu, TKvTable* table, TKvListItem* item) {
+  menu->clear();
+  QList<TKvTable*> others = m_tables;
+  others.removeOne(table);
+  std::sort(others.begin(), others.end(), [](const TKvTable* a, const TKvTable* b) {
+    return a->AliasOrName() < b->AliasOrName();
+  });
+  const quint64 from = table->Id();
+  const QString fromRow = item->Name();
+  for (TKvTable* other : std::as_const(others)) {
+    QMenu* rows = menu->addMenu(other->AliasOrName());
+    for (TKvListItem* row : other->Items()) {
+      if (row->Kind() != ikField) continue;
+      QAction* action = rows->addAction(row->Name());
+      action->setEnabled(KvTypesCompatible(item->DataType(), row->DataType()) &&
+                         !LinkExists(table, other, item, row));
+      connect(action, &QAction::triggered, this,
+              [this, from, fromRow, to = other->Id(), toRow = row->Name()] {
+                Guard([&] {
+                  TKvTable* t1 = TableById(from);
+                  TKvTable* t2 = TableById(to);
+                  if (t1 && t2) AddLink(t1, t2, t1->FindItem(fromRow), t2->FindItem(toRow));
+                });
+              });
+    }
+  }
+}
+
+void TKvWorkArea::CloseEditors() {
+  m_aliasEditing = false;
+  m_aliasEditor->hide();
+  m_searchEditor->hide();
+}
+
+QPoint TKvWorkArea::FreePlace(QSize size, const QSet<const TKvTable*>& ignore) const {
+  // Only moves to the right: the row at y 20 fills up from the left.
+  QRect place(QPoint(50, 20), size);
+  for (bool again = true; again;) {
+    again = false;
+    for (const TKvTable* other : m_tables)
+      if (!ignore.contains(other) && place.intersects(other->BoundsRect())) {
+        place.moveLeft(other->Left() + other->Width() + 10);
+        again = true;
+        break;
+      }
+  }
+  return place.topLeft();
+}
+
+void TKvWorkArea::Bury(TKvFloatObject* object) {
+  // The object's own handler may still be on the stack (the close button): free it afterwards.
+  m_graveyard.append(object);
   QMetaObject::invokeMethod(
       this,
       [this] {
@@ -598,10 +725,6 @@ void TKvWorkArea::SetCursorFor(int code) {
   viewport()->setCursor(shape);
 }
 
-bool TKvWorkArea::viewportEvent(QEvent* event) {
-  return QAbstractScrollArea::viewportEvent(event);
-}
-
 void TKvWorkArea::mouseMoveEvent(QMouseEvent* event) {
   const QPoint pos = event->position().toPoint();
   if (pos == m_lastMousePoint) return;
@@ -685,6 +808,7 @@ void TKvWorkArea::mousePressEvent(QMouseEvent* event) {
   m_hintDelay.stop();
   setFocus(Qt::MouseFocusReason);
   if (event->button() != Qt::LeftButton) return;
+  EndGesture(); // a release that never came
   const QPoint pos = event->position().toPoint();
   TKvMouseMsg msg{pos, Qt::LeftButton, event->buttons(), event->modifiers(), false};
   // The press decides on what is under it now, even without a preceding move.
@@ -706,6 +830,9 @@ void TKvWorkArea::mousePressEvent(QMouseEvent* event) {
   if (IsMoveResizeCode(m_hitCode) && IsTable(hot)) {
     auto* table = static_cast<TKvTable*>(hot);
     m_grabPoint = ToLogical(pos) - QPoint(table->Left(), table->Top());
+    using namespace KvResource;
+    BeginGesture(
+        (m_hitCode == htCaption ? SUndoMoveTable : SUndoResizeTable).arg(table->AliasOrName()));
     if (m_hitCode == htCaption) {
       m_movingTable = table;
       for (TKvLink* link : LinksOf(table))
@@ -727,6 +854,7 @@ void TKvWorkArea::mouseReleaseEvent(QMouseEvent* event) {
       m_movingTable = nullptr;
     }
     if (m_hotObject) m_hotObject->MouseUp(msg, m_hitCode);
+    EndGesture();
     return;
   }
   if (event->button() != Qt::RightButton) return;
@@ -757,7 +885,7 @@ void TKvWorkArea::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void TKvWorkArea::ShowLinkProperties(TKvLink* link, bool invalidateAll) {
-  m_currentLink = link;
+  SetCurrentLink(link);
   const bool ok = m_linkProp->exec() == QDialog::Accepted;
   if (ok && IsLink(link)) {
     if (invalidateAll)
@@ -765,6 +893,20 @@ void TKvWorkArea::ShowLinkProperties(TKvLink* link, bool invalidateAll) {
     else
       link->InvalidateRegion(0);
   }
+}
+
+void TKvWorkArea::BeginGesture(const QString& text) {
+  m_gesture.reset();
+  m_gesture = std::make_unique<TKvUndoStep>(m_owner, text);
+}
+
+void TKvWorkArea::EndGesture() {
+  m_gesture.reset();
+}
+
+void TKvWorkArea::CancelGesture() {
+  if (m_gesture) m_gesture->Cancel();
+  m_gesture.reset();
 }
 
 void TKvWorkArea::leaveEvent(QEvent* event) {
@@ -778,14 +920,19 @@ void TKvWorkArea::keyPressEvent(QKeyEvent* event) {
   HideHint();
   int key = event->key();
   const TShiftState shift = TKvFloatObject::ShiftOf(event->modifiers());
-  if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+  // F6 goes from window to window; Tab and Shift+Tab leave the surface for the next control.
+  if (key == Qt::Key_F6) {
     if (m_tables.isEmpty()) return;
-    const bool backward = key == Qt::Key_Backtab || (shift & ssShift);
+    const bool backward = shift & ssShift;
     qsizetype index = m_tables.size() - 1;
     if (backward) index = m_tables.indexOf(ActiveTable()) + 1;
     index = std::clamp<qsizetype>(index, 0, m_tables.size() - 1);
     TKvTable* next = m_tables[index];
     if (next != m_activeObject) SelectObject(next);
+    return;
+  }
+  if (key == Qt::Key_Menu || (key == Qt::Key_F10 && (shift & ssShift))) {
+    ShowObjectMenu();
     return;
   }
   if (key == Qt::Key_Delete) {
@@ -799,6 +946,45 @@ void TKvWorkArea::keyPressEvent(QKeyEvent* event) {
     return;
   }
   if (m_activeObject) m_activeObject->KeyDown(key, shift);
+}
+
+void TKvWorkArea::ShowObjectMenu() {
+  // What a right click on the selected object offers, where the keyboard works on it.
+  m_surfaceMenu->clear();
+  QPoint at;
+  if (TKvTable* table = ActiveTable()) {
+    const int row = int(table->Items().indexOf(table->SelectedItem()));
+    at = row >= 0 ? table->ItemClientRect(row).center() : CaptionCenter(table);
+    table->FillPopupMenu(m_surfaceMenu, at.x(), htCaption, at.y());
+    if (row >= 0) {
+      m_surfaceMenu->addSeparator();
+      table->FillPopupMenu(m_surfaceMenu, at.x(), htBody, at.y());
+    }
+  } else if (IsLink(m_activeObject)) {
+    auto* link = static_cast<TKvLink*>(m_activeObject);
+    const int middle = link->PointCount() / 2;
+    at = (link->Point(middle - 1) + link->Point(middle)) / 2;
+    link->FillPopupMenu(m_surfaceMenu, at.x(), htBody, at.y());
+  }
+  if (!m_surfaceMenu->isEmpty()) m_surfaceMenu->popup(viewport()->mapToGlobal(at));
+}
+
+QPoint TKvWorkArea::CaptionCenter(const TKvTable* table) const {
+  return ToClient(table->CaptionTextRect()).center();
+}
+
+void TKvWorkArea::focusInEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusInEvent(event);
+  // Coming in from the keyboard, there is always a window to work on.
+  const bool keyboard =
+      event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+  if (keyboard && !m_activeObject && !m_tables.isEmpty()) SelectObject(m_tables.first());
+  if (TKvTable* table = ActiveTable()) table->Invalidate(table->BoundsRect());
+}
+
+void TKvWorkArea::focusOutEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusOutEvent(event);
+  if (TKvTable* table = ActiveTable()) table->Invalidate(table->BoundsRect());
 }
 
 void TKvWorkArea::keyReleaseEvent(QKeyEvent* event) {
@@ -817,7 +1003,9 @@ void TKvWorkArea::ShowHint() {
   if (!m_hotObject) return;
   const QString text = m_hotObject->GetHint();
   if (text.isEmpty()) return;
-  m_hintWindow->setText(text);
+  // At most 200 wide: a longer text (a link between long names) goes on in lines below.
+  const int frame = 2 * (m_hintWindow->margin() + m_hintWindow->frameWidth());
+  m_hintWindow->setText(KvWrapText(text, m_hintWindow->font(), 200 - frame));
   m_hintWindow->setMaximumWidth(200);
   m_hintWindow->adjustSize();
   m_hintWindow->move(viewport()->mapToGlobal(m_hoverPoint) + QPoint(10, 20));
@@ -859,6 +1047,15 @@ bool TKvWorkArea::RowScrollRunning(int timer) const {
 // --- editors ---
 
 bool TKvWorkArea::eventFilter(QObject* watched, QEvent* event) {
+  try {
+    return FilterEditorEvent(watched, event);
+  } catch (...) {
+    Failed();
+    return true;
+  }
+}
+
+bool TKvWorkArea::FilterEditorEvent(QObject* watched, QEvent* event) {
   if (watched == m_aliasEditor) {
     if (event->type() == QEvent::KeyPress) {
       // A line edit passes Enter and Escape on; here they belong to the editor alone.
@@ -908,7 +1105,9 @@ void TKvWorkArea::AliasEditorExit() {
   const QString result = text.trimmed().isEmpty() ? table->TableName() : text;
   if (taken(result)) refuse(result);
   if (text == table->Alias()) return;
+  TKvUndoStep step(m_owner, KvResource::SUndoRenameTable.arg(old, result));
   table->SetAlias(text);
+  FitTableWidth(table);
   if (OnAliasChanged) OnAliasChanged(table, old);
 }
 

@@ -3,6 +3,7 @@
 // The design surface: a scrolling canvas on which table windows float and links join their rows.
 
 #include "KvFloatTable.h"
+#include "KvSurfaceState.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -11,8 +12,10 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QRegion>
+#include <QSet>
 
 #include <functional>
+#include <memory>
 
 class QLabel;
 class QMenu;
@@ -21,6 +24,7 @@ class QScrollBar;
 class TCustomKvarta;
 class TKvJoin;
 class TKvLink;
+class TKvUndoStep;
 class TfmLinkProp;
 
 // Private messages of the work area; objects are never freed inside their own handlers.
@@ -32,15 +36,20 @@ enum TKvMessage : int {
   KVM_REMOVELINK = 45163
 };
 
+// A private message names its object by id: when it arrives the object may have gone.
 class TKvObjectEvent : public QEvent {
 public:
-  TKvObjectEvent(TKvMessage message, TKvFloatObject* object, bool approved = false)
-      : QEvent(QEvent::Type(message)), Object(object), Approved(approved) {}
-  TKvFloatObject* Object;
+  TKvObjectEvent(TKvMessage message, const TKvFloatObject* object, bool approved = false)
+      : QEvent(QEvent::Type(message)), ObjectId(object ? object->Id() : 0), Approved(approved) {}
+  quint64 ObjectId;
   bool Approved; // the component already agreed to the removal
 };
 
 enum TDragState : int { dsDragEnter, dsDragLeave, dsDragMove };
+
+// `text` in lines no wider than `width`: broken between words, or anywhere in a word that alone
+// is too wide.
+QString KvWrapText(const QString& text, const QFont& font, int width);
 
 // Single-line edit that always shows a thin one-pixel border.
 class TKvEdit : public QLineEdit {
@@ -84,6 +93,9 @@ public:
   TKvTable* ActiveTable() const;
   bool IsTable(const TKvFloatObject* object) const;
   bool IsLink(const TKvFloatObject* object) const;
+  // The window or link with this id, while it is on the surface.
+  TKvTable* TableById(quint64 id) const;
+  TKvLink* LinkById(quint64 id) const;
 
   // --- events ---
   std::function<void(TKvWorkArea*sender, TKvLink*link)> OnLinkAdded, OnLinkRemoved;
@@ -97,6 +109,9 @@ public:
 
   // --- operations ---
   TKvTable* AddTable(const QString& tableName, const TKvDataSet* dataSet);
+  // A window under the given alias (empty: the table name), which no window may have yet; for
+  // tables the model holds already.
+  TKvTable* AddTableAs(const QString& tableName, const QString& alias, const TKvDataSet* dataSet);
   // Widens a window so that its caption and field names fit (never narrows it).
   void FitTableWidth(TKvTable* table);
   TKvLink* AddLink(TKvTable* table1, TKvTable* table2, TKvListItem* item1, TKvListItem* item2);
@@ -124,8 +139,12 @@ public:
   QMenu* SurfaceMenu() const { return m_surfaceMenu; }
   QLabel* HintWindow() const { return m_hintWindow; }
   TfmLinkProp* LinkPropDialog() const { return m_linkProp; }
-  TKvLink* CurrentLink() const { return m_currentLink; }
-  void SetCurrentLink(TKvLink* link) { m_currentLink = link; }
+  TKvLink* CurrentLink() const { return LinkById(m_currentLink); }
+  void SetCurrentLink(TKvLink* link);
+  // The menu "Link field to..." shows; FillLinkMenu lists in it, window by window, the rows a
+  // link from `item` of `table` could go to (the others greyed).
+  QMenu* LinkMenu() const { return m_linkMenu; }
+  void FillLinkMenu(QMenu* menu, TKvTable* table, TKvListItem* item);
   // Commits the alias editor (its exit handler); raises on a duplicate alias.
   void AliasEditorExit();
   void HideHint();
@@ -147,8 +166,8 @@ public:
   QColor SurfaceColor() const;
 
   // --- messages ---
-  void SendMessage(TKvMessage message, TKvFloatObject* object, bool approved = false);
-  void PostMessage(TKvMessage message, TKvFloatObject* object);
+  void SendMessage(TKvMessage message, const TKvFloatObject* object, bool approved = false);
+  void PostMessage(TKvMessage message, const TKvFloatObject* object);
 
   // --- field drag (the steps a drag makes; QDrag drives them, tests may too) ---
   bool BeginFieldDrag();
@@ -175,6 +194,25 @@ public:
   // Draws the whole surface for `clip` (client coordinates) with `painter`.
   void PaintSurface(QPainter& painter, const QRect& clip);
 
+  // --- saved states (undo, layout over a new statement) ---
+  // `previous`, when given, lends its entries wherever they are equal.
+  TKvSurfaceState SaveState(const TKvSurfaceState* previous = nullptr) const;
+  // Shows `target` where it differs from `other`, the state the change being undone or redone
+  // started from; windows and links equal in both stay as they are. Fires no events and leaves
+  // the query model alone.
+  void RestoreState(const TKvSurfaceState& target, const TKvSurfaceState& other);
+  // Windows of `made` whose table had a window in `old` take its place, size, scroll and
+  // folding; the others are placed where they overlap nothing. Links still there get their bend
+  // points back.
+  void KeepLayout(const TKvSurfaceState& old, const QList<TKvTable*>& made);
+  // The window whose AliasOrName is `key` exactly.
+  TKvTable* TableByKey(const QString& key) const;
+  // A move or resize of a window with the mouse is one step from press to release.
+  void EndGesture();
+  // Runs `action`; an error it raises is reported through the component (for menu commands and
+  // other handlers outside the surface's own events).
+  void Guard(const std::function<void()>& action);
+
 protected:
   bool event(QEvent* event) override;
   bool viewportEvent(QEvent* event) override;
@@ -188,6 +226,8 @@ protected:
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
   void leaveEvent(QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -219,6 +259,29 @@ private:
   void SearchEditorChanged(const QString& text);
   void SearchEditorExit();
   void ShowLinkProperties(TKvLink* link, bool invalidateAll);
+  bool FilterEditorEvent(QObject* watched, QEvent* event);
+  // The menu of the selected object, opened from the keyboard (menu key, Shift+F10).
+  void ShowObjectMenu();
+  QPoint CaptionCenter(const TKvTable* table) const;
+  // Reports the exception being handled and ends the gesture under way (inside a catch block).
+  void Failed() noexcept;
+  void BeginGesture(const QString& text);
+  void CancelGesture();
+  // Takes a window or link off the surface without events, asking or touching the model.
+  void DropTable(TKvTable* table);
+  void DropLink(TKvLink* link);
+  void Bury(TKvFloatObject* object);
+  void CloseEditors();
+  static TKvWindowState WindowState(const TKvTable* table);
+  static TKvLinkState LinkState(const TKvLink* link);
+  void ApplyGeometry(TKvTable* table, const TKvWindowState& state);
+  void ApplyWindow(TKvTable* table, const TKvWindowState& state);
+  TKvTable* MakeTable(const TKvWindowState& state, int index);
+  TKvLink* LinkByEnds(const TKvLinkState& ends) const;
+  void ApplyLink(TKvLink* link, const TKvLinkState& state);
+  TKvLink* MakeLink(const TKvLinkState& state);
+  // Where a window of `size` overlaps no window but those in `ignore`: right of (50, 20).
+  QPoint FreePlace(QSize size, const QSet<const TKvTable*>& ignore) const;
 
   TCustomKvarta* m_owner;
   QList<TKvJoin*> m_joins;
@@ -243,7 +306,8 @@ private:
   bool m_aliasEditing = false;
   TKvEdit* m_searchEditor = nullptr;
   TfmLinkProp* m_linkProp = nullptr;
-  TKvLink* m_currentLink = nullptr;
+  quint64 m_currentLink = 0;
+  QMenu* m_linkMenu = nullptr;
   QBasicTimer m_rowScrollUp;   // timer 1
   QBasicTimer m_rowScrollDown; // timer 2
   QBasicTimer m_hintDelay;     // timer 10
@@ -262,6 +326,7 @@ private:
   QRegion m_linkDirty;
   bool m_linksDrawnStraight = false;
   bool m_picturesPending = false;
-  // Tables already taken off the surface, freed once the event that removed them has returned.
-  QList<TKvTable*> m_graveyard;
+  // Objects already taken off the surface, freed once the event that removed them has returned.
+  QList<TKvFloatObject*> m_graveyard;
+  std::unique_ptr<TKvUndoStep> m_gesture;
 };

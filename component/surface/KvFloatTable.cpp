@@ -6,6 +6,7 @@
 #include "KvFloatPanel.h"
 #include "KvResource.h"
 #include "KvStyles.h"
+#include "KvUndo.h"
 #include "KvUtils.h"
 #include "KvWindow.h"
 
@@ -30,6 +31,11 @@ int FontPixelHeight(const QFont& font) {
 } // namespace
 
 // --- TKvFloatObject ---
+
+TKvFloatObject::TKvFloatObject(TKvWorkArea* workArea) : m_workArea(workArea) {
+  static quint64 last = 0;
+  m_id = ++last;
+}
 
 TShiftState TKvFloatObject::ShiftOf(Qt::KeyboardModifiers modifiers) {
   TShiftState shift = 0;
@@ -99,6 +105,9 @@ int TKvListItem::Index() const {
 
 void TKvListItem::Click(bool value) {
   TKvWorkArea* area = m_table->WorkArea();
+  using namespace KvResource;
+  TKvUndoStep step(area->Owner(), (value ? SUndoCheckField : SUndoUncheckField)
+                                      .arg(m_table->AliasOrName() + QLatin1Char('.') + m_name));
   if (m_kind == ikParameter) {
     if (!m_busy) {
       m_busy = true;
@@ -175,6 +184,9 @@ TKvListItem* TKvTable::FindItem(const QString& fieldName) const {
 }
 
 void TKvTable::SetAllChecked(int state) {
+  using namespace KvResource;
+  TKvUndoStep step(m_workArea->Owner(),
+                   (state == 2 ? SUndoCheckAll : SUndoUncheckAll).arg(AliasOrName()));
   SetCheckState(state);
   const QList<TKvListItem*> items = m_items;
   for (TKvListItem* item : items)
@@ -440,6 +452,15 @@ void TKvTable::ResizeTop(int dy) {
   TableSized();
 }
 
+void TKvTable::SetVisibleCount(int count) {
+  count = std::max(0, count);
+  if (count == m_visibleCount) return;
+  m_visibleCount = count;
+  Invalidate(BoundsRect());
+  PlaceScrollBar();
+  TableSized();
+}
+
 void TKvTable::SetTopIndex(int index) {
   index = std::min(index, ItemCount() - m_visibleCount);
   index = std::max(index, 0);
@@ -590,10 +611,14 @@ void TKvTable::MouseUp(TKvMouseMsg& msg, int hitCode) {
           Close(); // the window is gone: touch nothing more
           return;
         }
-        if (pressed == 1)
+        if (pressed == 1) {
           Unlink();
-        else
+        } else {
+          using namespace KvResource;
+          TKvUndoStep step(m_workArea->Owner(),
+                           (m_expanded ? SUndoCollapseTable : SUndoExpandTable).arg(AliasOrName()));
           SetExpanded(!m_expanded);
+        }
       }
     } else if (hitCode == htBody) {
       TKvListItem* item = ItemAtY(l.y());
@@ -693,13 +718,20 @@ void TKvTable::KeyDown(int& key, TShiftState shift) {
   default:
     break;
   }
-  if (key >= Qt::Key_0 && key <= Qt::Key_Z) {
+  if (key == Qt::Key_L && (shift & ssCtrl)) {
+    ChooseLinkTarget();
+    return;
+  }
+  // Letters with Ctrl or Alt are commands, not a search.
+  if (key >= Qt::Key_0 && key <= Qt::Key_Z && !(shift & (ssCtrl | ssAlt))) {
     if (m_workArea->ActiveObject() != this) m_workArea->SelectObject(this);
     TKvEdit* editor = m_workArea->SearchEditor();
     const QPoint at = m_workArea->ToClient(QPoint(m_left, m_top + 1));
     editor->move(at);
-    editor->OnKeyUp = [area = m_workArea, this](int k) {
-      if (area->IsTable(this)) SearchKeyUp(k); // the window may have gone meanwhile
+    editor->OnKeyUp = [area = m_workArea, id = Id()](int k) {
+      area->Guard([&] {
+        if (TKvTable* table = area->TableById(id)) table->SearchKeyUp(k); // may have gone
+      });
     };
     {
       const QSignalBlocker blocker(editor);
@@ -743,6 +775,7 @@ void TKvTable::SearchKeyUp(int key) {
 
 void TKvTable::Close() {
   TCustomKvarta* owner = m_workArea->Owner();
+  TKvUndoStep step(owner, KvResource::SUndoDeleteTable.arg(AliasOrName()));
   // Ask first, so a refused close leaves ticks and model as they were.
   if (owner && !owner->DoAddRemoveTable(this, kvaRemove)) return;
   m_closing = true;
@@ -753,10 +786,11 @@ void TKvTable::Close() {
     }
   if (m_workArea->OnTableRemoved) m_workArea->OnTableRemoved(m_workArea, this);
   Invalidate(BoundsRect());
-  m_workArea->SendMessage(KVM_REMOVETABLE, this);
+  m_workArea->SendMessage(KVM_REMOVETABLE, this, true); // asked above already
 }
 
 void TKvTable::Unlink() {
+  TKvUndoStep step(m_workArea->Owner(), KvResource::SUndoUnlinkTable.arg(AliasOrName()));
   m_workArea->SendMessage(KVM_UNLINKTABLE, this);
 }
 
@@ -774,15 +808,32 @@ void TKvTable::BeginAliasEdit() {
 }
 
 void TKvTable::FillPopupMenu(QMenu* menu, int, int hitCode, int) {
-  if (hitCode != htCaption) return;
   TKvWorkArea* area = m_workArea;
-  menu->addAction(KvResource::SMenuDeleteTable, [area, this] {
-    if (area->IsTable(this)) Close();
-  });
-  menu->addSeparator();
-  menu->addAction(KvResource::SMenuRenameTable, [area, this] {
-    if (area->IsTable(this)) BeginAliasEdit();
-  });
+  auto command = [area, id = Id()](void (TKvTable::*action)()) {
+    return [area, id, action] {
+      area->Guard([&] {
+        if (TKvTable* table = area->TableById(id)) (table->*action)();
+      });
+    };
+  };
+  if (hitCode == htCaption) {
+    menu->addAction(KvResource::SMenuDeleteTable, command(&TKvTable::Close));
+    menu->addSeparator();
+    menu->addAction(KvResource::SMenuRenameTable, command(&TKvTable::BeginAliasEdit));
+  } else if (hitCode == htBody && m_selectedItem && m_selectedItem->Kind() == ikField) {
+    QAction* link = menu->addAction(KvResource::SMenuLinkFieldTo + QStringLiteral("\tCtrl+L"),
+                                    command(&TKvTable::ChooseLinkTarget));
+    link->setEnabled(area->Tables().size() > 1);
+  }
+}
+
+void TKvTable::ChooseLinkTarget() {
+  if (!m_selectedItem || m_selectedItem->Kind() != ikField) return;
+  QMenu* menu = m_workArea->LinkMenu();
+  m_workArea->FillLinkMenu(menu, this, m_selectedItem);
+  if (menu->isEmpty()) return;
+  const QRect row = ItemClientRect(int(m_items.indexOf(m_selectedItem)));
+  menu->popup(m_workArea->viewport()->mapToGlobal(row.bottomLeft() + QPoint(m_itemHeight, 0)));
 }
 
 QColor TKvTable::GetClientColor() const {
@@ -798,8 +849,9 @@ void TKvTable::EnsureCache(qreal dpr) {
   // Options are only stored when written; they count as soon as the window is painted again.
   const int options = int(m_workArea->Owner()->Options());
   const QSize device = (QSizeF(client.size()) * dpr).toSize();
+  const bool focused = m_active && m_workArea->hasFocus();
   if (m_cacheValid && m_cacheStamp == stamp && m_cacheOptions == options &&
-      m_cache.size() == device && m_cache.devicePixelRatio() == dpr)
+      m_cacheFocused == focused && m_cache.size() == device && m_cache.devicePixelRatio() == dpr)
     return;
   if (m_cache.size() != device) m_cache = QPixmap(device);
   m_cache.setDevicePixelRatio(dpr);
@@ -810,6 +862,7 @@ void TKvTable::EnsureCache(qreal dpr) {
   m_cacheValid = true;
   m_cacheStamp = stamp;
   m_cacheOptions = options;
+  m_cacheFocused = focused;
 }
 
 void TKvTable::Paint(QPainter& painter) {
@@ -925,6 +978,12 @@ void TKvTable::Render(QPainter& p) {
     DrawEdge(p, rowsFrame, kvkSunken, style.Flat());
   }
   DrawEdge(p, bounds, style.BorderKind(), style.Flat());
+  if (m_active && m_workArea->hasFocus()) {
+    // The window the keyboard works on.
+    p.setPen(QPen(m_workArea->palette().color(QPalette::Highlight), 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRectF(bounds).adjusted(1, 1, -1, -1));
+  }
 
   p.setFont(m_workArea->BoldFieldFont());
   p.setPen(Qt::black);

@@ -61,13 +61,17 @@ struct TKvMouseMsg {
 
 class TKvFloatObject {
 public:
-  explicit TKvFloatObject(TKvWorkArea* workArea) : m_workArea(workArea) {}
+  explicit TKvFloatObject(TKvWorkArea* workArea);
   virtual ~TKvFloatObject() = default;
   TKvFloatObject(const TKvFloatObject&) = delete;
   TKvFloatObject& operator=(const TKvFloatObject&) = delete;
 
   TKvWorkArea* WorkArea() const { return m_workArea; }
   bool Active() const { return m_active; }
+  // Never given twice in a run: what is acted on later (a posted message, a menu command) names
+  // its object by this, and finds nothing once the object has gone, even when its memory holds
+  // another object by then.
+  quint64 Id() const { return m_id; }
 
   std::function<void(TKvFloatObject*sender, Qt::MouseButton button, TShiftState shift, int x,
                      int y)>
@@ -97,6 +101,9 @@ protected:
 
   TKvWorkArea* m_workArea;
   bool m_active = false;
+
+private:
+  quint64 m_id;
 };
 
 enum TKvItemKind : std::uint8_t { ikParameter = 1, ikField = 2 };
@@ -189,6 +196,9 @@ public:
   int TopIndex() const { return m_topIndex; }
   void SetTopIndex(int index);
   int VisibleCount() const { return m_visibleCount; }
+  // The rows shown follow from the height, but a new window shows one more than a resized one
+  // of the same height: a saved window gets back exactly what it showed.
+  void SetVisibleCount(int count);
 
   // --- rows ---
   const QList<TKvListItem*>& Items() const { return m_items; }
@@ -243,6 +253,8 @@ public:
   void Close();
   void Unlink();
   void BeginAliasEdit();
+  // Offers the rows of the other windows for a link from the selected row, in a menu under it.
+  void ChooseLinkTarget();
   // Selects a row as the keyboard does: scrolls it into view and repaints.
   void SelectItem(TKvListItem* item);
 
@@ -302,6 +314,7 @@ private:
   bool m_cacheValid = false;
   quint64 m_cacheStamp = 0;
   int m_cacheOptions = -1;
+  bool m_cacheFocused = false;
   // Drawn once without the picture; the picture is made when the window is drawn again.
   bool m_drawnStraight = false;
 };

@@ -5,6 +5,8 @@
 #include "KvLinks.h"
 #include "KvModel.h"
 #include "KvResource.h"
+#include "KvUndo.h"
+#include "KvWindow.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -151,6 +153,7 @@ void TfmLinkProp::resizeEvent(QResizeEvent* event) {
 void TfmLinkProp::buOKClick() {
   TKvLink* link = CurrentLink();
   if (!link) return;
+  TKvUndoStep step(m_owner->Owner(), KvResource::SUndoChangeLink.arg(link->GetHint()));
   const TKvModelJoin entry = KvFindModelJoin(link);
   int joinType = 0;
   if (chLeftOuter->isChecked() && chRightOuter->isChecked())
@@ -160,11 +163,13 @@ void TfmLinkProp::buOKClick() {
   else if (chRightOuter->isChecked())
     joinType = 2;
   link->Join()->SetJoinType(joinType);
-  // The type belongs to the window pair: every condition between them gets it.
+  // The type belongs to the window pair: every condition between them gets it, and every link
+  // between them shows it.
   for (const TKvLink* other : m_owner->Links())
     if (other->Join() == link->Join()) {
       const TKvModelJoin e = KvFindModelJoin(other);
       if (e.Def) e.Def->SetJoinType(TKvJoinType(KvModelJoinType(joinType, e.Reversed)));
+      other->InvalidateRegion(0);
     }
   const int index = cbConditions->currentIndex();
   link->SetOperatorIndex(index < KvLinkOperators().size() ? index : -1);
@@ -177,6 +182,10 @@ int TfmLinkProp::exec() {
 }
 
 void TfmLinkProp::accept() {
-  buOKClick();
-  QDialog::accept();
+  bool written = false;
+  m_owner->Guard([&] {
+    buOKClick();
+    written = true;
+  });
+  if (written) QDialog::accept();
 }

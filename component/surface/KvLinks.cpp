@@ -5,6 +5,7 @@
 #include "KvMessages.h"
 #include "KvParser.h"
 #include "KvResource.h"
+#include "KvUndo.h"
 #include "KvUtils.h"
 #include "KvWindow.h"
 
@@ -58,6 +59,16 @@ QPoint TKvLink::Point(int index) const {
 void TKvLink::SetPoint(int index, QPoint logical) {
   if (index < 0 || index >= PointCount()) throw EKvError(KvResource::SInvalidIndex.arg(index));
   m_points[index] = logical;
+}
+
+QList<QPoint> TKvLink::BendPoints() const {
+  return m_points.mid(2, PointCount() - 4);
+}
+
+void TKvLink::SetBendPoints(const QList<QPoint>& points) {
+  if (points == BendPoints()) return;
+  m_points = m_points.mid(0, 2) + points + m_points.mid(PointCount() - 2);
+  Recalc();
 }
 
 void TKvLink::Recalc() {
@@ -218,6 +229,7 @@ void TKvLink::MouseMove(TKvMouseMsg& msg, int hitCode) {
 void TKvLink::MouseUp(TKvMouseMsg& msg, int hitCode) {
   TKvFloatObject::MouseUp(msg, hitCode);
   if (m_dragPoint >= 2 && m_dragPoint <= PointCount() - 3) {
+    TKvUndoStep step(m_workArea->Owner(), KvResource::SUndoMovePoint);
     if (m_rubberBand) {
       const QList<QPoint> band = RubberBand();
       m_workArea->InvalidateClient(QPolygon(band).boundingRect().adjusted(-2, -2, 2, 2));
@@ -237,9 +249,11 @@ void TKvLink::FillPopupMenu(QMenu* menu, int x, int hitCode, int y) {
   if (hitCode != htBody && hitCode != htBendPoint) return;
   m_menuPoint = QPoint(x, y);
   TKvWorkArea* area = m_workArea;
-  auto guarded = [area, this](void (TKvLink::*action)()) {
-    return [area, this, action] {
-      if (area->IsLink(this)) (this->*action)();
+  auto guarded = [area, id = Id()](void (TKvLink::*action)()) {
+    return [area, id, action] {
+      area->Guard([&] {
+        if (TKvLink* link = area->LinkById(id)) (link->*action)();
+      });
     };
   };
   if (hitCode == htBody)
@@ -252,6 +266,7 @@ void TKvLink::FillPopupMenu(QMenu* menu, int x, int hitCode, int y) {
 }
 
 void TKvLink::InsertPoint() {
+  TKvUndoStep step(m_workArea->Owner(), KvResource::SUndoInsertPoint);
   const QPoint logical = m_workArea->ToLogical(m_menuPoint);
   const int index = KvInsertPointIndex(m_points, logical);
   if (index < 0) return;
@@ -265,6 +280,7 @@ void TKvLink::DeletePoint() {
   if (PointCount() < 5) return;
   const int index = KvFirstBendPointAt(m_points, m_workArea->ToLogical(m_menuPoint));
   if (index < 0) return;
+  TKvUndoStep step(m_workArea->Owner(), KvResource::SUndoDeletePoint);
   InvalidateBounds();
   m_points.removeAt(index);
   m_bounds = KvLinkBounds(m_points);
@@ -321,6 +337,10 @@ TKvLink* TKvWorkArea::AddLink(TKvTable* table1, TKvTable* table2, TKvListItem* i
   // Rows must belong to their windows; the same condition twice would share one model entry.
   if (!item1 || !item2 || item1->Table() != table1 || item2->Table() != table2) return nullptr;
   if (LinkExists(table1, table2, item1, item2)) return nullptr;
+  TKvUndoStep step(m_owner, KvResource::SUndoAddLink.arg(table1->AliasOrName() + QLatin1Char('.') +
+                                                         item1->Name() + QLatin1Char('=') +
+                                                         table2->AliasOrName() + QLatin1Char('.') +
+                                                         item2->Name()));
   bool reversed = false;
   TKvJoin* join = FindJoin(table1, table2, reversed);
   const bool newJoin = !join;
@@ -354,7 +374,6 @@ void TKvWorkArea::RemoveLink(TKvLink* link, int index, bool invalidateFirst) {
     m_activeObject = nullptr;
     link->SetActive(false);
   }
-  if (m_currentLink == link) m_currentLink = nullptr;
   if (invalidateFirst) link->InvalidateRegion(0);
   DeleteModelJoin(link);
   m_links.removeAt(index);
@@ -401,11 +420,7 @@ namespace {
 
 TKvTableDef* ModelTable(const TKvTable* table) {
   const TCustomKvarta* owner = table->WorkArea()->Owner();
-  TKvSelectParser* parser = owner ? owner->SelectParser() : nullptr;
-  if (!parser || !parser->TableDefs()) return nullptr;
-  // By alias first: two windows of one table differ only there.
-  if (TKvTableDef* def = parser->TableDefs()->FindByAlias(table->AliasOrName())) return def;
-  return parser->TableDefs()->FindByName(table->TableName());
+  return owner ? owner->ModelTable(table) : nullptr;
 }
 
 TKvJoinDef* FindEntry(const TKvTable* left, const TKvListItem* leftItem, const TKvTable* right,

@@ -59,6 +59,9 @@ public:
   QPoint Point(int index) const;
   // Sets point i from logical coordinates; raises for an index outside the list.
   void SetPoint(int index, QPoint logical);
+  // The user's bend points (logical coordinates), without the ends and their stubs.
+  QList<QPoint> BendPoints() const;
+  void SetBendPoints(const QList<QPoint>& points);
   QPoint MenuPoint() const { return m_menuPoint; }
   void SetMenuPoint(QPoint client) { m_menuPoint = client; }
   int DragPoint() const { return m_dragPoint; }

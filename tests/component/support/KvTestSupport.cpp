@@ -1,12 +1,14 @@
 #include "KvTestSupport.h"
 
 #include "KvFloatPanel.h"
+#include "KvLinks.h"
 #include "KvMessages.h"
 #include "KvWindow.h"
 
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QSet>
 #include <QTest>
 
 const TKvTestDataSet& EmployeeFields() {
@@ -146,5 +148,69 @@ QString StaleAfter(TKvWorkArea* area, const std::function<void()>& change) {
     for (int x = 0; x < size.width(); ++x)
       if (screen.pixel(x, y) != fresh.pixel(x, y))
         return QStringLiteral("stale pixel at %1,%2").arg(x).arg(y);
+  return QString();
+}
+
+QString DescribeDesign(TCustomKvarta* kvarta) {
+  QStringList lines;
+  for (const TKvTable* t : kvarta->WorkArea()->Tables()) {
+    QStringList ticks;
+    for (const TKvListItem* item : t->Items())
+      if (item->Checked()) ticks << item->Name();
+    lines << QStringLiteral("%1 %2 %3,%4 %5x%6 rows %7 from %8 %9 [%10]")
+                 .arg(t->AliasOrName(), t->TableName())
+                 .arg(t->Left())
+                 .arg(t->Top())
+                 .arg(t->Width())
+                 .arg(t->Height())
+                 .arg(t->VisibleCount())
+                 .arg(t->TopIndex())
+                 .arg(t->Expanded() ? "open" : "folded", ticks.join(','));
+  }
+  for (TKvLink* link : kvarta->WorkArea()->Links()) {
+    QStringList points;
+    for (const QPoint p : link->Points())
+      points << QStringLiteral("%1,%2").arg(p.x()).arg(p.y());
+    lines << QStringLiteral("%1 type %2 via %3")
+                 .arg(link->GetHint())
+                 .arg(link->Join()->JoinType())
+                 .arg(points.join(' '));
+  }
+  lines.sort();
+  return kvarta->SQL() + QLatin1Char('\n') + lines.join(QLatin1Char('\n'));
+}
+
+QString Disagreement(TCustomKvarta* kvarta) {
+  const TKvTableDefs* defs = kvarta->SelectParser()->TableDefs();
+  const QList<TKvTable*>& tables = kvarta->WorkArea()->Tables();
+  int joins = 0, named = 0;
+  for (const TKvTableDef* def : *defs) {
+    joins += def->Joins()->Count();
+    named += !def->TableName().isEmpty(); // columns written without a table have none
+  }
+  if (named != tables.size()) return QStringLiteral("%1 model tables").arg(named);
+  for (const TKvTable* t : tables) {
+    QList<const TKvTableDef*> found;
+    for (const TKvTableDef* def : *defs)
+      if (def->AliasOrName() == t->AliasOrName() && def->TableName() == t->TableName())
+        found << def;
+    if (found.size() != 1) return t->AliasOrName() + QStringLiteral(" has no model table");
+    QStringList columns, ticks;
+    for (const TKvFunctionDef* f : *found.first()->Fields())
+      if (f->Kind() == fkField) columns << f->Name();
+    for (const TKvListItem* item : t->Items())
+      if (item->Checked()) ticks << item->Name();
+    columns.sort();
+    ticks.sort();
+    if (columns != ticks) return t->AliasOrName() + QStringLiteral(" columns ") + columns.join(',');
+  }
+  QSet<const TKvJoinDef*> conditions;
+  for (const TKvLink* link : kvarta->WorkArea()->Links())
+    conditions.insert(KvFindModelJoin(link).Def);
+  conditions.remove(nullptr);
+  if (conditions.size() != kvarta->WorkArea()->Links().size() || joins != conditions.size())
+    return QStringLiteral("%1 links, %2 conditions")
+        .arg(kvarta->WorkArea()->Links().size())
+        .arg(joins);
   return QString();
 }

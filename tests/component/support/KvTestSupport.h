@@ -61,6 +61,13 @@ void Drag(QWidget* w, QPoint from, QPoint to, int steps = 4);
 // the result with a drawing from scratch. Empty when they agree, else where they differ.
 QString StaleAfter(TKvWorkArea* area, const std::function<void()>& change);
 
+// All the user sees of a component: the statement, and every window and link with its place and
+// settings, sorted (stacking and the order of making do not count).
+QString DescribeDesign(TCustomKvarta* kvarta);
+// Where surface and model disagree; empty when every window has a model table of its own (same
+// AliasOrName) whose columns are the window's ticks, and every link a join condition of its own.
+QString Disagreement(TCustomKvarta* kvarta);
+
 // Answers every Yes/No question while alive and records the texts asked.
 class TKvAnswer {
 public:
