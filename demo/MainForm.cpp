@@ -355,8 +355,7 @@ void TfmMain::UpdateCaption() {
 void TfmMain::FillTableList(bool systemTables) {
   if (!m_database->Connected()) return;
   QStringList names;
-  DatabaseCall(SReadingTables,
-               [&](TFbDatabase& db) { db.GetTableNames(names, systemTables); });
+  DatabaseCall(SReadingTables, [&](TFbDatabase& db) { db.GetTableNames(names, systemTables); });
   names.sort();
   const QIcon icon(KvTransparentBitmap(QStringLiteral("TABLEBMP")));
   lvTables->setUpdatesEnabled(false);
@@ -603,7 +602,8 @@ void TfmMain::ConnectionLost(const QString& message) {
   if (m_lostShown) return;
   m_lostShown = true;
   QTimer::singleShot(0, this, [this, message] {
-    if (AskYesNo(this, SConfirmation, SConnectionLost.arg(message))) Guarded([this] { Reconnect(); });
+    if (AskYesNo(this, SConfirmation, SConnectionLost.arg(message)))
+      Guarded([this] { Reconnect(); });
   });
 }
 

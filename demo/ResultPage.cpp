@@ -242,7 +242,8 @@ void TResultPage::FetchIfAtEnd() {
   // its end in view with nothing asked.
   if (!m_model->canFetchMore(QModelIndex())) return;
   const int last = m_model->rowCount() - 1;
-  if (last < 0 || DBGrid->viewport()->rect().intersects(DBGrid->visualRect(m_model->index(last, 0))))
+  if (last < 0 ||
+      DBGrid->viewport()->rect().intersects(DBGrid->visualRect(m_model->index(last, 0))))
     m_model->fetchMore(QModelIndex());
 }
 
@@ -253,10 +254,10 @@ void TResultPage::CopySelection() {
 
 void TResultPage::SortByColumn(int column) {
   if (column < 0 || column >= m_model->columnCount()) return;
-  const Qt::SortOrder order = m_model->SortColumn() == column &&
-                                      m_model->SortOrder() == Qt::AscendingOrder
-                                  ? Qt::DescendingOrder
-                                  : Qt::AscendingOrder;
+  const Qt::SortOrder order =
+      m_model->SortColumn() == column && m_model->SortOrder() == Qt::AscendingOrder
+          ? Qt::DescendingOrder
+          : Qt::AscendingOrder;
   if (m_model->MoreRows() &&
       !AskYesNo(this, SConfirmation,
                 SSortFetchQuestion.arg(RowsText(m_model->FetchedRows()),
@@ -270,9 +271,9 @@ void TResultPage::Export() {
   if (m_model->columnCount() == 0) return;
   const auto state = m_runner->State();
   if ((state == TFbStatementRunner::rsFailed || state == TFbStatementRunner::rsCancelled) &&
-      !AskYesNo(this, SConfirmation,
-                SIncompleteExportQuestion.arg(m_model->StatusText(),
-                                              RowsText(m_model->FetchedRows()))))
+      !AskYesNo(
+          this, SConfirmation,
+          SIncompleteExportQuestion.arg(m_model->StatusText(), RowsText(m_model->FetchedRows()))))
     return;
   QFileDialog dlgExport(this, SExportTitle);
   dlgExport.setAcceptMode(QFileDialog::AcceptSave);
@@ -285,8 +286,8 @@ void TResultPage::Export() {
 }
 
 void TResultPage::AskPastMemoryLimit(std::size_t bytes) {
-  const bool more = AskYesNo(this, SConfirmation,
-                             SMemoryLimitQuestion.arg(bytes >> 20).arg(m_model->MemoryLimit() >> 20));
+  const bool more = AskYesNo(
+      this, SConfirmation, SMemoryLimitQuestion.arg(bytes >> 20).arg(m_model->MemoryLimit() >> 20));
   if (more)
     m_model->AllowPastMemoryLimit();
   else

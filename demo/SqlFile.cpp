@@ -67,7 +67,8 @@ void TSqlFile::SetDesignerText(QTextDocument* document, const QString& sql) {
 }
 
 bool TSqlFile::ChooseEncoding(const TTextEncoding& encoding, QTextDocument* document) {
-  const bool again = m_loaded && m_guessed && !(encoding == m_encoding) && Text(document) == m_loadedText;
+  const bool again =
+      m_loaded && m_guessed && !(encoding == m_encoding) && Text(document) == m_loadedText;
   m_encoding = encoding;
   if (again) {
     QString text = SqlText::DecodeAs(m_bytes, encoding);

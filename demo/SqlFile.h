@@ -44,7 +44,7 @@ private:
   TTextEncoding m_encoding;
   QString m_lineBreak = QStringLiteral("\n");
   QString m_finalBreak = QStringLiteral("\n"); // what the last line ends with, empty for nothing
-  bool m_loaded = false;                        // the document came from a file
+  bool m_loaded = false;                       // the document came from a file
   bool m_guessed = false;
   QByteArray m_bytes; // of the file as read, for reading it again
   QString m_loadedText;

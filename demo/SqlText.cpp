@@ -138,8 +138,8 @@ namespace SqlText {
 
 QByteArray LocaleCodec() {
   const QByteArray codeset = QByteArray(nl_langinfo(CODESET)).toUpper();
-  if (codeset.isEmpty() || codeset == "UTF-8" || codeset == "UTF8" ||
-      codeset == "ANSI_X3.4-1968" || codeset == "ASCII")
+  if (codeset.isEmpty() || codeset == "UTF-8" || codeset == "UTF8" || codeset == "ANSI_X3.4-1968" ||
+      codeset == "ASCII")
     return QByteArray();
   return QStringDecoder(codeset.constData()).isValid() ? codeset : QByteArray();
 }
@@ -244,8 +244,7 @@ void SetDocumentText(QTextDocument* document, const QString& text, const QString
   for (const TBreak& b : breaks) {
     block = block.next();
     const QString found = text.mid(b.At, b.Length);
-    if (found != lineBreak && (b.Quoted || !literalsOnly))
-      block.setUserData(new TLineBreak(found));
+    if (found != lineBreak && (b.Quoted || !literalsOnly)) block.setUserData(new TLineBreak(found));
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include <QSaveFile>
 #include <QThread>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <climits>
@@ -25,8 +26,9 @@ QString ClockText(qint64 ms) {
         .arg(s / 3600)
         .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
         .arg(s % 60, 2, 10, QLatin1Char('0'));
-  return QStringLiteral("%1:%2").arg(s / 60, 2, 10, QLatin1Char('0')).arg(s % 60, 2, 10,
-                                                                          QLatin1Char('0'));
+  return QStringLiteral("%1:%2")
+      .arg(s / 60, 2, 10, QLatin1Char('0'))
+      .arg(s % 60, 2, 10, QLatin1Char('0'));
 }
 
 QString FirstLine(const QString& text) {
@@ -40,8 +42,7 @@ TFbResultModel::TFbResultModel(TFbStatementRunner* runner, QObject* parent)
     : QAbstractTableModel(parent), m_runner(runner), m_store(std::make_shared<TFbRowStore>()) {
   connect(m_runner, &TFbStatementRunner::Opened, this, &TFbResultModel::RunnerOpened);
   connect(m_runner, &TFbStatementRunner::RowsArrived, this, &TFbResultModel::RowsArrived);
-  connect(m_runner, &TFbStatementRunner::StateChanged, this,
-          &TFbResultModel::RunnerStateChanged);
+  connect(m_runner, &TFbStatementRunner::StateChanged, this, &TFbResultModel::RunnerStateChanged);
 }
 
 TFbResultModel::~TFbResultModel() {
@@ -70,6 +71,10 @@ void TFbResultModel::Reset() {
     emit ExportFinished(path, QString(), true);
   }
   beginResetModel();
+  // Giving a large result's memory back to the system takes a while (piece by piece, each a
+  // round through the kernel): it is done off this thread.
+  if (m_store.use_count() == 1 && m_store->MemoryUsed() > (std::size_t(1) << 20))
+    QThreadPool::globalInstance()->start([old = m_store]() mutable { old.reset(); });
   m_store = std::make_shared<TFbRowStore>();
   m_names.clear();
   m_types.clear();
@@ -129,7 +134,8 @@ void TFbResultModel::RunnerStateChanged() {
       emit MemoryLimitReached(MemoryUsed());
     } else {
       const int wanted = std::max(m_pendingRow, m_refreshRow);
-      if (wanted >= m_store->Rows()) m_runner->Fetch(std::max(m_batchSize, wanted - m_store->Rows() + 1));
+      if (wanted >= m_store->Rows())
+        m_runner->Fetch(std::max(m_batchSize, wanted - m_store->Rows() + 1));
     }
     break;
   case TFbStatementRunner::rsDone:
@@ -212,8 +218,7 @@ int TFbResultModel::columnCount(const QModelIndex& parent) const {
 }
 
 bool TFbResultModel::IsNull(int row, int column) const {
-  if (row < 0 || row >= m_store->Rows() || column < 0 || column >= m_store->Columns())
-    return false;
+  if (row < 0 || row >= m_store->Rows() || column < 0 || column >= m_store->Columns()) return false;
   return m_store->IsNull(StoreRow(row), column);
 }
 
@@ -283,7 +288,10 @@ QString TFbResultModel::LastError() const {
 QString TFbResultModel::StatusText() const {
   if (m_task) {
     const qint64 done = m_taskProgress ? m_taskProgress->load() : 0;
-    return done > 0 ? QStringLiteral("%1 %L2 of %3").arg(m_taskText).arg(done).arg(RowsText(m_store->Rows()))
+    return done > 0 ? QStringLiteral("%1 %L2 of %3")
+                          .arg(m_taskText)
+                          .arg(done)
+                          .arg(RowsText(m_store->Rows()))
                     : m_taskText;
   }
   const qint64 rows = m_store->Rows();
@@ -300,7 +308,8 @@ QString TFbResultModel::StatusText() const {
   case TFbStatementRunner::rsDone:
     return RowsText(rows);
   case TFbStatementRunner::rsFailed:
-    return rows > 0 ? QStringLiteral("Failed after %1: %2").arg(RowsText(rows), FirstLine(m_runner->Error()))
+    return rows > 0 ? QStringLiteral("Failed after %1: %2")
+                          .arg(RowsText(rows), FirstLine(m_runner->Error()))
                     : QStringLiteral("Failed: %1").arg(FirstLine(m_runner->Error()));
   case TFbStatementRunner::rsCancelled:
     return QStringLiteral("Cancelled after %1").arg(RowsText(rows));
@@ -388,8 +397,8 @@ void TFbResultModel::StartSort() {
   m_taskText = QStringLiteral("Sorting by %1\u2026").arg(m_names[column]);
   StartTask(
       [=] {
-        *sorted = FbResultText::SortedOrder(*store, column, type, order == Qt::DescendingOrder,
-                                            *cancel);
+        *sorted =
+            FbResultText::SortedOrder(*store, column, type, order == Qt::DescendingOrder, *cancel);
       },
       [=, this] {
         if (*cancel || store != m_store) return;
@@ -400,9 +409,9 @@ void TFbResultModel::StartSort() {
         const QModelIndexList before = persistentIndexList();
         QModelIndexList after;
         for (const QModelIndex& index : before)
-          after.append(index.isValid()
-                           ? this->index(position[std::size_t(StoreRow(index.row()))], index.column())
-                           : index);
+          after.append(index.isValid() ? this->index(position[std::size_t(StoreRow(index.row()))],
+                                                     index.column())
+                                       : index);
         const int current = m_currentRow >= 0 ? position[std::size_t(StoreRow(m_currentRow))] : -1;
         m_order = std::move(*sorted);
         changePersistentIndexList(before, after);

@@ -130,8 +130,8 @@ private:
   std::vector<int> m_order; // grid row -> store row while sorted
   TFbSettings m_settings;
   int m_currentRow = -1;
-  int m_pendingRow = -1;  // wanted by navigation, not fetched yet
-  int m_refreshRow = -1;  // the row to return to after Refresh
+  int m_pendingRow = -1; // wanted by navigation, not fetched yet
+  int m_refreshRow = -1; // the row to return to after Refresh
   int m_batchSize = 256;
   std::size_t m_memoryLimit = DefaultMemoryLimit;
   bool m_pastLimitAllowed = false;

@@ -32,8 +32,8 @@ int CompareDecimal(QStringView a, QStringView b) {
     intA = intA.mid(1);
   while (intB.size() > 1 && intB.front() == u'0')
     intB = intB.mid(1);
-  int result = intA.size() != intB.size() ? (intA.size() < intB.size() ? -1 : 1)
-                                           : intA.compare(intB);
+  int result =
+      intA.size() != intB.size() ? (intA.size() < intB.size() ? -1 : 1) : intA.compare(intB);
   for (qsizetype i = 0; result == 0 && i < std::max(fracA.size(), fracB.size()); ++i) {
     const char16_t da = i < fracA.size() ? fracA[i].unicode() : u'0';
     const char16_t db = i < fracB.size() ? fracB[i].unicode() : u'0';
@@ -89,8 +89,9 @@ std::vector<int> SortedOrder(const TFbRowStore& rows, int column, int type, bool
   const auto less = [&](int x, int y) {
     if ((++calls & 4095) == 0 && cancel.load(std::memory_order_relaxed)) throw TCancelled();
     const bool nullX = rows.IsNull(x, column), nullY = rows.IsNull(y, column);
-    int result = nullX || nullY ? Sign(!nullX, !nullY)
-                                : Compare(rows.View(x, column), rows.View(y, column), type, collator);
+    int result = nullX || nullY
+                     ? Sign(!nullX, !nullY)
+                     : Compare(rows.View(x, column), rows.View(y, column), type, collator);
     return descending ? result > 0 : result < 0;
   };
   try {

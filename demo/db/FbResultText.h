@@ -32,8 +32,8 @@ QString TabField(QStringView text);
 QString CsvField(QStringView text);
 
 // Writes the header line and every row (in `order`, all store rows when empty) as CSV: UTF-8,
-// CR LF line ends, NULL as an empty field (an empty text as ""). Counts written rows in `progress`; stops and returns
-// false when `cancel` is set. Raises EKvError when the device fails.
+// CR LF line ends, NULL as an empty field (an empty text as ""). Counts written rows in `progress`;
+// stops and returns false when `cancel` is set. Raises EKvError when the device fails.
 bool WriteCsv(QIODevice& device, const TFbRowStore& rows, const QStringList& names,
               const std::vector<int>& order, const std::atomic<bool>& cancel,
               std::atomic<qint64>& progress);

@@ -48,11 +48,13 @@ void TFbRowStore::AppendRow(TFbQuery& query) {
   ++m_rows;
 }
 
+void TFbRowStore::Seal() {
+  if (!m_chunks.empty()) m_chunks.back().Text.Shrink();
+}
+
 void TFbRowStore::Append(TFbRowStore&& other) {
   if (other.m_rows == 0) return;
   if (m_rows == 0) m_columns = other.m_columns;
-  if (!m_chunks.empty()) m_chunks.back().Text.Shrink();
-  m_chunks.reserve(m_chunks.size() + other.m_chunks.size());
   for (TChunk& chunk : other.m_chunks) {
     chunk.FirstRow += m_rows;
     m_chunks.push_back(std::move(chunk));

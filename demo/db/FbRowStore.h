@@ -25,6 +25,8 @@ public:
   // Converts every value of the query's current row. When a value cannot be read (a BLOB
   // error) the row is not added and the error is raised.
   void AppendRow(TFbQuery& query);
+  // Gives back the spare room of the last block, before the store is handed on.
+  void Seal();
   // Takes over the rows of `other` (same columns), which is left empty.
   void Append(TFbRowStore&& other);
 
@@ -48,8 +50,8 @@ private:
   };
   const TChunk& ChunkOf(int row) const;
   const TCell& CellIn(const TChunk& chunk, int row, int column) const {
-    return chunk.Cells[std::size_t(row - chunk.FirstRow) * std::size_t(m_columns) +
-                       std::size_t(column)];
+    return chunk
+        .Cells[std::size_t(row - chunk.FirstRow) * std::size_t(m_columns) + std::size_t(column)];
   }
   const TCell& Cell(int row, int column) const { return CellIn(ChunkOf(row), row, column); }
 

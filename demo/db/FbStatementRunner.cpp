@@ -72,9 +72,7 @@ void TFbStatementRunner::Execute(const TFbSettings& settings, const QString& sql
         *atEnd = FetchRows(job, generation, firstRows, std::numeric_limits<std::size_t>::max(),
                            *limitReached);
       },
-      [=, this](const TFbJobResult& result) {
-        Ended(generation, result, *atEnd, *limitReached);
-      });
+      [=, this](const TFbJobResult& result) { Ended(generation, result, *atEnd, *limitReached); });
 }
 
 void TFbStatementRunner::Fetch(int rows) {
@@ -96,9 +94,7 @@ void TFbStatementRunner::PostFetch(qint64 rows, std::size_t byteLimit) {
         *atEnd = !m_query->IsOpen() || m_query->Eof() ||
                  FetchRows(job, generation, rows, byteLimit, *limitReached);
       },
-      [=, this](const TFbJobResult& result) {
-        Ended(generation, result, *atEnd, *limitReached);
-      });
+      [=, this](const TFbJobResult& result) { Ended(generation, result, *atEnd, *limitReached); });
 }
 
 bool TFbStatementRunner::FetchRows(const TFbJob& job, quint64 generation, qint64 rows,
@@ -113,6 +109,7 @@ bool TFbStatementRunner::FetchRows(const TFbJob& job, quint64 generation, qint64
   // they come.
   const auto handOver = [&] {
     if (block->Rows() == 0) return;
+    block->Seal(); // here rather than on the owner's thread
     bytes += block->MemoryUsed();
     job.Report([this, generation, block] { Deliver(generation, block); });
     block = std::make_shared<TFbRowStore>();

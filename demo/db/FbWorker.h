@@ -16,7 +16,7 @@ class TFbDatabase;
 // How a piece of database work ended.
 struct TFbJobResult {
   bool Failed = false;
-  QString Error;         // the message when it failed
+  QString Error;          // the message when it failed
   bool Cancelled = false; // stopped by Cancel (Failed too when it raised)
   bool ConnectionLost = false;
 };

@@ -240,11 +240,11 @@ private slots:
     QFETCH(bool, descending);
     QFETCH(QStringList, ids);
     TTestDb t;
-    t.ExecAll({"create table S (ID integer, T varchar(5), N numeric(9,2), D double precision)",
-               "insert into S values (1, 'b', 10.5, null)",
-               "insert into S values (2, 'B', -3.25, 2)", "insert into S values (3, 'a10', 9, 1e20)",
-               "insert into S values (4, null, 100, -2.5)",
-               "insert into S values (5, 'a9', -3.5, 0.1)"});
+    t.ExecAll(
+        {"create table S (ID integer, T varchar(5), N numeric(9,2), D double precision)",
+         "insert into S values (1, 'b', 10.5, null)", "insert into S values (2, 'B', -3.25, 2)",
+         "insert into S values (3, 'a10', 9, 1e20)", "insert into S values (4, null, 100, -2.5)",
+         "insert into S values (5, 'a9', -3.5, 0.1)"});
     TGrid g(t);
     g.Model.SetBatchSize(2); // the rest is fetched before sorting
     QVERIFY(g.Run("select * from S order by ID"));
@@ -258,9 +258,8 @@ private slots:
 
   void copiesAndExportsWhatItShows() {
     TTestDb t;
-    t.ExecAll({"create table Q (ID integer, T varchar(20))",
-               "insert into Q values (1, 'plain')", "insert into Q values (2, null)",
-               "insert into Q values (3, 'tab\tand \"quote\"')",
+    t.ExecAll({"create table Q (ID integer, T varchar(20))", "insert into Q values (1, 'plain')",
+               "insert into Q values (2, null)", "insert into Q values (3, 'tab\tand \"quote\"')",
                "insert into Q values (4, 'comma, line' || ascii_char(10) || 'break')",
                "insert into Q values (5, '')"});
     TGrid g(t);

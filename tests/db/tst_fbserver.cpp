@@ -145,8 +145,8 @@ private slots:
     QCOMPARE(lost.count(), 1);
     // The rows fetched stay (with those the client library had buffered).
     QVERIFY(model.rowCount() >= 256 && model.rowCount() < 3000);
-    QVERIFY2(model.StatusText().startsWith(QStringLiteral("Failed after %L1 rows: Error")
-                                               .arg(model.rowCount())),
+    QVERIFY2(model.StatusText().startsWith(
+                 QStringLiteral("Failed after %L1 rows: Error").arg(model.rowCount())),
              qPrintable(model.StatusText()));
 
     QString message;
@@ -198,7 +198,8 @@ private slots:
     } catch (const EFbError& error) {
       message = error.Message();
     }
-    QVERIFY2(message.startsWith("The server did not answer within 2 seconds."), qPrintable(message));
+    QVERIFY2(message.startsWith("The server did not answer within 2 seconds."),
+             qPrintable(message));
     QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
     m_server.Pause(false);
   }

@@ -125,13 +125,20 @@ private slots:
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("charset");
     QTest::addColumn<int>("index"); // of the first one, -1 for none
-    QTest::newRow("Latin-1 takes é") << "select 'é'" << "ISO8859_1" << -1;
-    QTest::newRow("Latin-1 lacks Ж") << "select 'é',\r\n'Ж'" << "ISO8859_1" << 14;
-    QTest::newRow("WIN1251 lacks é") << "select 'Жé'" << "WIN1251" << 9;
-    QTest::newRow("ASCII lacks é") << "select 'é'" << "ASCII" << 8;
-    QTest::newRow("UTF8 takes all") << "select 'Ж😀'" << "UTF8" << -1;
-    QTest::newRow("NONE sends UTF-8") << "select 'Ж😀'" << "NONE" << -1;
-    QTest::newRow("after a pair") << "'😀€Ж'" << "WIN1252" << 1;
+    QTest::newRow("Latin-1 takes é") << "select 'é'"
+                                     << "ISO8859_1" << -1;
+    QTest::newRow("Latin-1 lacks Ж") << "select 'é',\r\n'Ж'"
+                                     << "ISO8859_1" << 14;
+    QTest::newRow("WIN1251 lacks é") << "select 'Жé'"
+                                     << "WIN1251" << 9;
+    QTest::newRow("ASCII lacks é") << "select 'é'"
+                                   << "ASCII" << 8;
+    QTest::newRow("UTF8 takes all") << "select 'Ж😀'"
+                                    << "UTF8" << -1;
+    QTest::newRow("NONE sends UTF-8") << "select 'Ж😀'"
+                                      << "NONE" << -1;
+    QTest::newRow("after a pair") << "'😀€Ж'"
+                                  << "WIN1252" << 1;
   }
   void charactersACharsetCannotHold() {
     QFETCH(QString, text);

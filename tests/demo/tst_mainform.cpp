@@ -1,6 +1,8 @@
 // The main window end to end on the EMPLOYEE database: connecting, the table list, building a
 // query on the designer, the SQL page in both directions, executing, files, and errors.
 
+#include "../db/support/FbTestDb.h"
+#include "../db/support/FbTestServer.h"
 #include "ConnectForm.h"
 #include "FbDatabase.h"
 #include "FbQuery.h"
@@ -12,18 +14,16 @@
 #include "PageControl.h"
 #include "ResultPage.h"
 #include "SqlFile.h"
-#include "../db/support/FbTestDb.h"
-#include "../db/support/FbTestServer.h"
 #include "support/DemoTestSupport.h"
 
 #include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
-#include <QStatusBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTableView>
 #include <QTextBlock>
@@ -692,9 +692,9 @@ private slots:
     QCOMPARE(w->DataSource()->Text(expected.size() - 1, 0), expected.last().at(0));
     QCOMPARE(header->sortIndicatorSection(), 0);
 
-    w->DBGrid->selectionModel()->select(QItemSelection(w->DataSource()->index(0, 0),
-                                                       w->DataSource()->index(1, 0)),
-                                        QItemSelectionModel::ClearAndSelect);
+    w->DBGrid->selectionModel()->select(
+        QItemSelection(w->DataSource()->index(0, 0), w->DataSource()->index(1, 0)),
+        QItemSelectionModel::ClearAndSelect);
     w->DBGrid->setFocus();
     QTest::keyClick(w->DBGrid, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QApplication::clipboard()->text(),

@@ -48,16 +48,18 @@ private slots:
         << QByteArray("\xEF\xBB\xBF") + crlf.toUtf8() << "select 'Жé'\nfrom t"
         << "UTF-8 with BOM" << false;
     QTest::newRow("UTF-16 LE") << Utf16(crlf, QStringEncoder::Utf16LE, "\xFF\xFE")
-                               << "select 'Жé'\nfrom t" << "UTF-16 LE" << false;
+                               << "select 'Жé'\nfrom t"
+                               << "UTF-16 LE" << false;
     QTest::newRow("UTF-16 BE") << Utf16(crlf, QStringEncoder::Utf16BE, "\xFE\xFF")
-                               << "select 'Жé'\nfrom t" << "UTF-16 BE" << false;
+                               << "select 'Жé'\nfrom t"
+                               << "UTF-16 BE" << false;
     QTest::newRow("Latin-1") << QByteArray("select 'caf\xe9'\nfrom t\n") << "select 'café'\nfrom t"
                              << "windows-1252" << true;
     QTest::newRow("line breaks in literals, none at the end")
         << QByteArray("select 'a\rb', 'c\r\nd'\nfrom t") << "select 'a\nb', 'c\nd'\nfrom t"
         << "UTF-8" << false;
-    QTest::newRow("empty lines at the end") << QByteArray("select 1\r\n\r\n\r\n")
-                                            << "select 1\n\n" << "UTF-8" << false;
+    QTest::newRow("empty lines at the end") << QByteArray("select 1\r\n\r\n\r\n") << "select 1\n\n"
+                                            << "UTF-8" << false;
   }
   void loadThenSaveWritesTheSameBytes() {
     QFETCH(QByteArray, bytes);
@@ -98,13 +100,15 @@ private slots:
     QTextCursor(&document).insertText(QStringLiteral("-- "));
     QVERIFY(!file.ChooseEncoding({TTextEncoding::Utf8, {}}, &document));
     file.Save(m_dir.filePath("utf8.sql"), &document);
-    QCOMPARE(Read(m_dir.filePath("utf8.sql")), QByteArray("-- select '\xd0\x96\xd1\x83\xd0\xba'\n"));
+    QCOMPARE(Read(m_dir.filePath("utf8.sql")),
+             QByteArray("-- select '\xd0\x96\xd1\x83\xd0\xba'\n"));
   }
 
   void charactersTheEncodingCannotHoldAreRefused() {
     QString message;
     try {
-      SqlText::Encode(QStringLiteral("select\r\n 'é', 'Ж'"), {TTextEncoding::EightBit, "ISO-8859-1"});
+      SqlText::Encode(QStringLiteral("select\r\n 'é', 'Ж'"),
+                      {TTextEncoding::EightBit, "ISO-8859-1"});
     } catch (const EKvError& error) {
       message = error.Message();
     }

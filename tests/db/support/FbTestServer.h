@@ -21,9 +21,9 @@ public:
 
   // Prepares the folder (once) and starts the server; empty when it listens, else why not.
   QString Start();
-  void Stop();                 // asks it to end, kills it when it does not
-  void Kill();                 // ends it at once, as a crash would
-  void Pause(bool paused);     // stops it answering (SIGSTOP), and lets it go on
+  void Stop();             // asks it to end, kills it when it does not
+  void Kill();             // ends it at once, as a crash would
+  void Pause(bool paused); // stops it answering (SIGSTOP), and lets it go on
   QString Remote(const QString& file) const;
   // Settings for a database file of the server, with the test user and UTF8.
   TFbSettings Settings(const QString& file, const QString& password = Password) const;
