@@ -18,8 +18,8 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <memory>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 namespace {
