@@ -498,8 +498,9 @@ void TfmMain::ReportError() {
   try {
     throw;
   } catch (const EFbError& error) {
-    // Waiting that the user cancelled needs no message.
-    if (!error.Cancelled()) ShowErrorBox(this, error.Message());
+    // Waiting that the user cancelled needs no message; a connection found lost is told by the
+    // offer to reconnect.
+    if (!error.Cancelled() && !error.ConnectionLost()) ShowErrorBox(this, error.Message());
   } catch (const EKvParserError& error) {
     // Statements are only ever read from the SQL page, so the place is there.
     SelectInMemo(error.Line(), error.Position(), int(error.Token().length()));

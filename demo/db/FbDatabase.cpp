@@ -404,8 +404,7 @@ void TFbDatabase::CheckConnected() const {
   if (m_lost)
     throw EFbError(
         QStringLiteral("The connection to the database was lost (%1). Reconnect to go on.")
-            .arg(m_lostMessage),
-        0, true);
+            .arg(m_lostMessage));
   if (!Connected()) throw EFbError(QStringLiteral("Not connected to a database."));
 }
 

@@ -174,7 +174,7 @@ private:
   Firebird::IAttachment* m_attachment = nullptr;
   std::atomic<bool> m_connected = false;
   std::mutex m_handleLock; // the handle against CancelOperation from other threads
-  bool m_lost = false;
+  std::atomic<bool> m_lost = false; // read by the owner's thread while work runs
   QString m_lostMessage;
   TFbTransaction m_transaction{this};
   std::vector<TFbQuery*> m_queries;

@@ -82,7 +82,7 @@ void TFbResultModel::Reset() {
   m_sortColumn = m_wantedSortColumn = -1;
   m_after = afNone;
   m_pendingRow = m_refreshRow = -1;
-  m_pastLimitAllowed = false;
+  m_pastLimitAllowed = m_fetchingAll = false;
   endResetModel();
   MoveTo(-1);
 }
@@ -129,9 +129,12 @@ void TFbResultModel::PendingRowsArrived() {
 void TFbResultModel::RunnerStateChanged() {
   switch (m_runner->State()) {
   case TFbStatementRunner::rsOpen:
-    if (m_after != afNone || m_pendingRow == INT_MAX) {
+    if (m_fetchingAll) {
       // A fetch of everything stopped at the memory limit.
+      m_fetchingAll = false;
       emit MemoryLimitReached(MemoryUsed());
+    } else if (m_after != afNone || m_pendingRow == INT_MAX) {
+      FetchAll(); // asked for while the first rows were still coming
     } else {
       const int wanted = std::max(m_pendingRow, m_refreshRow);
       if (wanted >= m_store->Rows())
@@ -139,10 +142,12 @@ void TFbResultModel::RunnerStateChanged() {
     }
     break;
   case TFbStatementRunner::rsDone:
+    m_fetchingAll = false;
     AllRowsThere();
     break;
   case TFbStatementRunner::rsFailed:
   case TFbStatementRunner::rsCancelled: {
+    m_fetchingAll = false;
     const bool exporting = m_after == afExport;
     m_after = afNone;
     if (m_pendingRow >= 0 || m_refreshRow >= 0) MoveTo(m_store->Rows() - 1);
@@ -183,9 +188,9 @@ void TFbResultModel::FetchAll() {
     emit MemoryLimitReached(used);
     return;
   }
+  m_fetchingAll = true;
   m_runner->FetchAll(m_pastLimitAllowed ? std::numeric_limits<std::size_t>::max()
                                         : m_memoryLimit - used);
-  if (m_after == afNone && m_pendingRow < 0) m_pendingRow = INT_MAX;
 }
 
 void TFbResultModel::AllowPastMemoryLimit() {

@@ -135,6 +135,7 @@ private:
   int m_batchSize = 256;
   std::size_t m_memoryLimit = DefaultMemoryLimit;
   bool m_pastLimitAllowed = false;
+  bool m_fetchingAll = false; // the runner fetches everything (within the limit)
   TAfterFetch m_after = afNone;
   int m_sortColumn = -1;
   Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
