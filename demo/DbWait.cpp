@@ -30,7 +30,11 @@ TBusyIndicator::TBusyIndicator(QWidget* parent)
   m_cancel->setToolTip(SBusyCancelHint);
   m_cancel->setAutoRaise(true);
   connect(m_cancel, &QToolButton::clicked, this, [this] {
-    if (m_onCancel) m_onCancel();
+    if (!m_onCancel) return;
+    m_onCancel();
+    // A server that does not answer keeps the wait going until it gives up.
+    m_text->setText(SBusyStopping);
+    m_cancel->setEnabled(false);
   });
   layout->addWidget(m_bar);
   layout->addWidget(m_text);
@@ -80,7 +84,11 @@ protected:
       event->ignore();
       return true;
     case QEvent::KeyPress:
-      if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) m_cancel();
+      if (static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape) return true;
+      if (m_indicator && m_indicator->isVisible() && m_indicator->CancelButton()->isEnabled())
+        m_indicator->CancelButton()->click(); // says that it stops
+      else
+        m_cancel();
       return true;
     case QEvent::KeyRelease:
     case QEvent::ShortcutOverride:

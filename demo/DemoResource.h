@@ -96,6 +96,7 @@ inline const QString SExportCancelled = QStringLiteral("Export cancelled; %1 was
 inline const QString SConfirmation = QStringLiteral("Confirmation");
 inline const QString SBusyCancel = QStringLiteral("Cancel");
 inline const QString SBusyCancelHint = QStringLiteral("Stop waiting for the server (Esc)");
+inline const QString SBusyStopping = QStringLiteral("Stopping...");
 inline const QString SConnecting = QStringLiteral("Connecting to %1...");
 inline const QString SDisconnecting = QStringLiteral("Disconnecting...");
 inline const QString SReadingTables = QStringLiteral("Reading the table list...");

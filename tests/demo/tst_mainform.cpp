@@ -758,6 +758,21 @@ private slots:
     QTest::keyClick(w.get(), Qt::Key_F9);
     w->WaitForResult();
     QVERIFY2(w->laRows->text().endsWith("fetched, more remain"), qPrintable(w->laRows->text()));
+
+    // A server that stops answering: Esc ends the wait for a table's columns, the connection
+    // is cut and said to be lost.
+    server.Pause(true);
+    questions.Add([](const QString&) { return false; });
+    QTimer::singleShot(500, w.get(), [&] { QTest::keyClick(w.get(), Qt::Key_Escape); });
+    QElapsedTimer clock;
+    clock.start();
+    DoubleClickTable("T");
+    QVERIFY2(clock.elapsed() < 8000, qPrintable(QString::number(clock.elapsed())));
+    QTRY_COMPARE(questions.Texts.size(), 2);
+    QVERIFY(!w->Database().Connected());
+    QCOMPARE(w->Kvarta->SQL(), statement);
+    QVERIFY2(errors->Texts.isEmpty(), qPrintable(errors->Texts.join('\n')));
+    server.Pause(false);
   }
 };
 
