@@ -460,7 +460,7 @@ void TfmMain::DatabaseCall(const QString& what, const std::function<void(TFbData
   try {
     TDbWait::Run(*m_worker, this, BusyIndicator, what, work, &closeAsked);
   } catch (...) {
-    RunDeferred();
+    Guarded([this] { RunDeferred(); }); // its own errors are told apart from the work's
     if (closeAsked) QTimer::singleShot(0, this, &QWidget::close);
     throw;
   }

@@ -64,7 +64,7 @@ TResultPage::TResultPage(QWidget* parent)
   DBNavigator->setIconSize(QSize(16, 16));
   auto nav = [this](const QString& icon, const QString& hint, void (TFbResultModel::*step)()) {
     QAction* action = DBNavigator->addAction(Icon(icon), hint);
-    connect(action, &QAction::triggered, this, [this, step] { (m_model->*step)(); });
+    connect(action, &QAction::triggered, m_model, [model = m_model, step] { (model->*step)(); });
     return action;
   };
   nbFirst = nav(QStringLiteral("NAV_FIRST"), SNavFirst, &TFbResultModel::First);
