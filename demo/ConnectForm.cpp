@@ -145,16 +145,28 @@ void TfmConnect::LoadFrom(const TFbDatabase& database) {
   (database.SQLDialect() == 3 ? rbDialect3 : rbDialect1)->setChecked(true);
 }
 
-void TfmConnect::ApplyTo(TFbDatabase& database) const {
-  database.Disconnect();
-  database.SetDatabaseName(edDBFile->text());
-  database.SetParam(SParamUserName, edUserName->text());
-  database.SetParam(SParamPassword, edPassword->text());
-  database.SetParam(SParamRole, edRole->text());
+TFbSettings TfmConnect::Settings(const TFbDatabase& database) const {
+  // The lines go through a database object, which knows how parameters are written.
+  TFbDatabase scratch;
+  scratch.SetParams(database.Params());
+  scratch.SetParam(SParamUserName, edUserName->text());
+  scratch.SetParam(SParamPassword, edPassword->text());
+  scratch.SetParam(SParamRole, edRole->text());
   const QString charset = Charset();
-  database.SetParam(SParamCharset, charset == SNoCharset ? QString() : charset);
-  database.SetSQLDialect(Dialect());
+  scratch.SetParam(SParamCharset, charset == SNoCharset ? QString() : charset);
+  return {edDBFile->text(), scratch.Params(), Dialect()};
+}
+
+namespace {
+void Apply(const TFbSettings& settings, TFbDatabase& database) {
+  database.Disconnect();
+  database.SetSettings(settings);
   database.Connect();
+}
+} // namespace
+
+void TfmConnect::ApplyTo(TFbDatabase& database) const {
+  Apply(Settings(database), database);
 }
 
 void TfmConnect::buBrowseClick() {
@@ -170,12 +182,18 @@ void TfmConnect::buBrowseClick() {
   if (!files.isEmpty()) edDBFile->setText(files.first());
 }
 
-bool ShowConnectDialog(TFbDatabase* database, QWidget* parent) {
+bool ShowConnectDialog(TFbDatabase* database, QWidget* parent, const TConnectRunner& runner) {
   if (!database) return false;
   // Freed in every case, also when connecting raises.
   auto dialog = std::make_unique<TfmConnect>(parent);
   dialog->LoadFrom(*database);
   if (RunModal(dialog.get()) != QDialog::Accepted) return false;
-  dialog->ApplyTo(*database);
+  const TFbSettings settings = dialog->Settings(*database);
+  dialog.reset();
+  const auto connect = [&] { Apply(settings, *database); };
+  if (runner)
+    runner(connect);
+  else
+    connect();
   return true;
 }

@@ -2,7 +2,11 @@
 
 // The dialog in which the user names the database and the attachment parameters.
 
+#include "FbDatabase.h"
+
 #include <QDialog>
+
+#include <functional>
 
 class QComboBox;
 class QGroupBox;
@@ -30,8 +34,9 @@ public:
 
   // Fills the controls from the connection's settings.
   void LoadFrom(const TFbDatabase& database);
-  // Disconnects, writes the settings (an empty value removes its parameter, "NONE" removes the
-  // character set) and connects; raises when connecting fails.
+  // The settings as filled in: an empty value removes its parameter, "NONE" the character set.
+  TFbSettings Settings(const TFbDatabase& database) const;
+  // Disconnects, writes the settings and connects; raises when connecting fails.
   void ApplyTo(TFbDatabase& database) const;
   // The charset entry to show for a parameter value: its entry, "NONE" when there is none, or
   // an entry added for a value the list lacks (so that OK keeps it).
@@ -42,6 +47,11 @@ public:
   void buBrowseClick();
 };
 
+// How the connection is made once the settings are written: `connect` does it, and the runner
+// decides where (the window runs it on its database worker).
+using TConnectRunner = std::function<void(const std::function<void()>& connect)>;
+
 // Shows the dialog for `database`; on OK writes the settings and connects. True when the user
 // confirmed and the connection was made; raises when connecting fails (the dialog is gone then).
-bool ShowConnectDialog(TFbDatabase* database, QWidget* parent = nullptr);
+bool ShowConnectDialog(TFbDatabase* database, QWidget* parent = nullptr,
+                       const TConnectRunner& runner = {});

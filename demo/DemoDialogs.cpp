@@ -13,6 +13,11 @@ TErrorBoxHandler& ErrorHandler() {
   return handler;
 }
 
+TQuestionHandler& QuestionHandler() {
+  static TQuestionHandler handler;
+  return handler;
+}
+
 TModalRunner& Runner() {
   static TModalRunner runner;
   return runner;
@@ -32,6 +37,18 @@ void ShowErrorBox(QWidget* parent, const QString& text) {
 TErrorBoxHandler SetErrorBoxHandler(TErrorBoxHandler handler) {
   TErrorBoxHandler old = std::move(ErrorHandler());
   ErrorHandler() = std::move(handler);
+  return old;
+}
+
+bool AskYesNo(QWidget* parent, const QString& caption, const QString& text) {
+  if (QuestionHandler()) return QuestionHandler()(parent, caption, text);
+  return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+TQuestionHandler SetQuestionHandler(TQuestionHandler handler) {
+  TQuestionHandler old = std::move(QuestionHandler());
+  QuestionHandler() = std::move(handler);
   return old;
 }
 

@@ -101,11 +101,10 @@ void TDemoOptions::Apply(TfmMain& window) const {
     db.SetParam(SParamCharset, Charset);
   if (Dialect) db.SetSQLDialect(Dialect);
   if (!Database.isEmpty()) {
-    const bool connected = window.Guarded([&] {
+    window.Guarded([&] {
       db.SetDatabaseName(Database);
-      db.Connect();
+      window.ConnectDatabase();
     });
-    if (connected) window.UpdateCaption();
   }
   if (HasSql)
     window.Guarded([&] { window.OpenStatement(Sql); });
@@ -114,7 +113,10 @@ void TDemoOptions::Apply(TfmMain& window) const {
   if (Page == QLatin1String("sql"))
     window.Pages->SelectPage(TfmMain::pgSQL);
   else if (Page == QLatin1String("result"))
-    window.Guarded([&] { window.tbExecuteClick(); });
+    window.Guarded([&] {
+      window.tbExecuteClick();
+      window.WaitForResult();
+    });
 }
 
 bool TDemoOptions::WriteScreenshot(TfmMain& window, const QString& path) {

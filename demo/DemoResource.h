@@ -58,6 +58,14 @@ inline const QString SSqlFilter =
 inline const QString SSqlSuffix = QStringLiteral("sql");
 inline const QString SCannotRead = QStringLiteral("Cannot read the file %1: %2");
 inline const QString SCannotWrite = QStringLiteral("Cannot write the file %1: %2");
+inline const QString SCannotEncode = QStringLiteral(
+    "The character \"%1\" (U+%2) at line %3, column %4 cannot be written in %5; nothing was "
+    "saved. Choose another encoding in the status bar.");
+inline const QString SReadAsNotice = QStringLiteral(
+    "The file is not UTF-8 and was read as %1; it will be saved the same way. If the text looks "
+    "wrong, choose its encoding in the status bar.");
+inline const QString SEncodingHint =
+    QStringLiteral("Encoding and line breaks of the SQL file: click to choose the encoding");
 
 // Result page navigator.
 inline const QString SNavFirst = QStringLiteral("First record");
@@ -65,7 +73,38 @@ inline const QString SNavPrior = QStringLiteral("Prior record");
 inline const QString SNavNext = QStringLiteral("Next record");
 inline const QString SNavLast = QStringLiteral("Last record");
 inline const QString SNavRefresh = QStringLiteral("Refresh data");
-inline const QString SNoRows = QStringLiteral("No rows");
+inline const QString SNavCancel = QStringLiteral("Cancel");
+inline const QString SNavCancelHint = QStringLiteral("Stop the running statement (Esc)");
+inline const QString SNavExport = QStringLiteral("Export...");
+inline const QString SNavExportHint = QStringLiteral("Write the whole result to a CSV file");
+inline const QString SCopy = QStringLiteral("&Copy");
+inline const QString SExportTitle = QStringLiteral("Export Result");
+inline const QString SCsvFilter = QStringLiteral("CSV Files (*.csv);;All Files (*)");
+inline const QString SCsvSuffix = QStringLiteral("csv");
+inline const QString SSortFetchQuestion =
+    QStringLiteral("Only the first %1 of the result are fetched. Fetch all rows and sort them "
+                   "by %2?");
+inline const QString SMemoryLimitQuestion =
+    QStringLiteral("The rows fetched so far take %1 MB of memory, more than the limit of %2 MB. "
+                   "Fetch the remaining rows anyway?");
+inline const QString SIncompleteExportQuestion =
+    QStringLiteral("The result is incomplete (%1). Export the %2 there are?");
+inline const QString SExported = QStringLiteral("Exported %1 to %2.");
+inline const QString SExportCancelled = QStringLiteral("Export cancelled; %1 was not written.");
+
+// Waiting for the server.
+inline const QString SConfirmation = QStringLiteral("Confirmation");
+inline const QString SBusyCancel = QStringLiteral("Cancel");
+inline const QString SBusyCancelHint = QStringLiteral("Stop waiting for the server (Esc)");
+inline const QString SBusyStopping = QStringLiteral("Stopping...");
+inline const QString SConnecting = QStringLiteral("Connecting to %1...");
+inline const QString SDisconnecting = QStringLiteral("Disconnecting...");
+inline const QString SReadingTables = QStringLiteral("Reading the table list...");
+inline const QString SReadingFields = QStringLiteral("Reading the columns of %1...");
+inline const QString SMiReconnect = QStringLiteral("&Reconnect");
+inline const QString SConnectionLost = QStringLiteral(
+    "The connection to the database was lost:\n%1\n\nReconnect with the same settings? The "
+    "designer, the SQL text and the rows fetched stay as they are.");
 
 // --- connect dialog ---
 inline const QString SConnectCaption = QStringLiteral("Connect To Database");

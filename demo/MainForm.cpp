@@ -2,15 +2,22 @@
 
 #include "AboutForm.h"
 #include "ConnectForm.h"
+#include "DbWait.h"
 #include "DemoDialogs.h"
 #include "DemoResource.h"
 #include "FbDatabase.h"
-#include "FbQuery.h"
+#include "FbError.h"
 #include "FbResultModel.h"
+#include "FbStatementRunner.h"
+#include "FbValue.h"
+#include "FbWorker.h"
 #include "KvBitmaps.h"
 #include "KvFloatPanel.h"
+#include "KvIBParser.h"
 #include "KvParserError.h"
 #include "PageControl.h"
+#include "ResultPage.h"
+#include "SqlFile.h"
 #include "SqlHighlighter.h"
 
 #include <QApplication>
@@ -24,13 +31,12 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPlainTextEdit>
-#include <QSaveFile>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTextBlock>
+#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -40,14 +46,6 @@ using namespace DemoResource;
 
 namespace {
 
-// The hourglass for as long as the scope lasts, also when it is left by an error.
-struct TWaitCursor {
-  TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
-  TWaitCursor(const TWaitCursor&) = delete;
-  TWaitCursor& operator=(const TWaitCursor&) = delete;
-};
-
 QIcon Icon(const QString& name) {
   QIcon icon;
   icon.addPixmap(KvBitmap(name, 1.0));
@@ -55,43 +53,36 @@ QIcon Icon(const QString& name) {
   return icon;
 }
 
-// NULL cells read as such: grey and italic, unlike a text that happens to spell "<null>".
-class TNullDelegate : public QStyledItemDelegate {
-public:
-  using QStyledItemDelegate::QStyledItemDelegate;
-
-protected:
-  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-    QStyledItemDelegate::initStyleOption(option, index);
-    if (index.data(TFbResultModel::NullRole).toBool()) {
-      option->palette.setColor(QPalette::Text, option->palette.color(QPalette::PlaceholderText));
-      option->font.setItalic(true);
-    }
-  }
-};
-
-// Text for the SQL page: the designer writes CR LF, the editor works with LF.
-QString ToMemoText(const QString& text) {
-  QString s = text;
-  s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  return s;
-}
-
 } // namespace
 
 TfmMain::TfmMain(QWidget* parent)
     : QMainWindow(parent), m_database(std::make_unique<TFbDatabase>()),
-      m_query(std::make_unique<TFbQuery>(m_database.get())),
-      m_fieldsQuery(std::make_unique<TFbQuery>(m_database.get())) {
+      m_worker(std::make_unique<TFbWorker>(m_database.get())) {
   setObjectName(QStringLiteral("fmMain"));
   setWindowTitle(SAppTitle);
   setWindowIcon(Icon(QStringLiteral("MAINICON")));
 
   m_database->SetParams(SInitialParams);
   m_database->SetSQLDialect(3);
-  m_database->AfterConnect = [this](TFbDatabase* sender) { DatabaseAfterConnect(sender); };
-  m_database->AfterDisconnect = [this](TFbDatabase* sender) { DatabaseAfterDisconnect(sender); };
+  // The database tells of connects on the worker's thread: the window answers here, once the
+  // work is done.
+  const auto defer = [this](std::function<void()> step) {
+    if (QThread::currentThread() == thread()) {
+      step();
+      return;
+    }
+    const std::lock_guard<std::mutex> lock(m_deferredLock);
+    m_deferred.push_back(std::move(step));
+  };
+  m_database->AfterConnect = [this, defer](TFbDatabase* sender) {
+    defer([this, sender] { DatabaseAfterConnect(sender); });
+  };
+  m_database->AfterDisconnect = [this, defer](TFbDatabase* sender) {
+    // At once, so that settings written next (a new connection) are not cleared afterwards.
+    sender->SetDatabaseName(QString());
+    defer([this, sender] { DatabaseAfterDisconnect(sender); });
+  };
+  connect(m_worker.get(), &TFbWorker::ConnectionLost, this, &TfmMain::ConnectionLost);
 
   CreateActions();
   CreateMenus();
@@ -156,10 +147,27 @@ TfmMain::TfmMain(QWidget* parent)
   mmSQL->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   mmSQL->setTabStopDistance(QFontMetricsF(mono).horizontalAdvance(QLatin1Char(' ')) * 2);
   sqlLayout->addWidget(mmSQL);
+  m_sqlFile = new TSqlFile(this);
   Highlighter = new TSqlHighlighter(mmSQL->document());
   Highlighter->SetWords(Kvarta->Keywords(), Kvarta->Functions());
 
-  tsResult = CreateResultPage();
+  tsResult = m_resultPage = new TResultPage;
+  DBNavigator = m_resultPage->DBNavigator;
+  nbFirst = m_resultPage->nbFirst;
+  nbPrior = m_resultPage->nbPrior;
+  nbNext = m_resultPage->nbNext;
+  nbLast = m_resultPage->nbLast;
+  nbRefresh = m_resultPage->nbRefresh;
+  laRows = m_resultPage->laRows;
+  DBGrid = m_resultPage->DBGrid;
+  connect(m_resultPage->Runner(), &TFbStatementRunner::ConnectionLost, this,
+          &TfmMain::ConnectionLost);
+  connect(m_resultPage->Runner(), &TFbStatementRunner::StateChanged, this,
+          [this] { acCancel->setEnabled(m_resultPage->Busy()); });
+  connect(m_resultPage->Model(), &TFbResultModel::FetchStatusChanged, this,
+          [this] { acCancel->setEnabled(m_resultPage->Busy()); });
+  connect(m_resultPage, &TResultPage::Message, this,
+          [this](const QString& text) { statusBar()->showMessage(text); });
 
   Pages->addTab(tsBuilder, SPageBuilder);
   Pages->addTab(tsSQL, SPageSQL);
@@ -187,7 +195,10 @@ TfmMain::TfmMain(QWidget* parent)
   Splitter->setStretchFactor(0, 0);
   Splitter->setStretchFactor(1, 1);
   setCentralWidget(Splitter);
-  statusBar(); // kept empty, as a resize grip
+  BusyIndicator = new TBusyIndicator;
+  statusBar()->addPermanentWidget(BusyIndicator);
+  tbEncoding = new TEncodingButton(m_sqlFile, mmSQL->document());
+  statusBar()->addPermanentWidget(tbEncoding);
 
   // FormCreate.
   Pages->setTabVisible(pgResult, false);
@@ -211,12 +222,20 @@ TfmMain::~TfmMain() {
   Kvarta->OnParserError = nullptr;
   m_database->AfterConnect = nullptr;
   m_database->AfterDisconnect = nullptr;
-  DBGrid->setModel(nullptr);
-  delete m_dataSource;
-  m_dataSource = nullptr;
-  m_fieldsQuery.reset();
-  m_query.reset();
+  // The statement stops and its connection ends before the window goes.
+  delete m_resultPage;
+  m_resultPage = nullptr;
+  m_worker->Shutdown([](TFbJob& job) { job.Database().Disconnect(); });
+  m_worker.reset();
   m_database.reset();
+}
+
+TFbStatementRunner* TfmMain::Runner() const {
+  return m_resultPage->Runner();
+}
+
+TFbResultModel* TfmMain::DataSource() const {
+  return m_resultPage->Model();
 }
 
 void TfmMain::CreateActions() {
@@ -247,6 +266,7 @@ void TfmMain::CreateActions() {
 
   miConnect = make(SMiConnect, connectIcon, QString(), &TfmMain::tbConnectClick);
   miDisconnect = make(SMiDisconnect, disconnectIcon, QString(), &TfmMain::tbDisconnectClick);
+  miReconnect = make(SMiReconnect, QString(), QString(), &TfmMain::miReconnectClick);
   miLoad = make(SMiLoad, loadIcon, QString(), &TfmMain::tbLoadClick);
   miLoad->setShortcut(Qt::Key_F3);
   miSave = make(SMiSave, saveIcon, QString(), &TfmMain::miSaveClick);
@@ -266,6 +286,14 @@ void TfmMain::CreateActions() {
   miShowSystemTables->setChecked(false);
   miAbout = make(SMiAbout, QString(), QString(), &TfmMain::miAboutClick);
   miAbout->setShortcut(Qt::Key_F1);
+  // Esc stops a running statement from any page; it is enabled only then, so Esc keeps its
+  // other uses the rest of the time.
+  acCancel = new QAction(SNavCancel, this);
+  acCancel->setShortcut(Qt::Key_Escape);
+  acCancel->setShortcutContext(Qt::WindowShortcut);
+  acCancel->setEnabled(false);
+  connect(acCancel, &QAction::triggered, this, [this] { m_resultPage->Cancel(); });
+  addAction(acCancel);
   for (QAction* action : {miLoad, miSave, miSaveAs, miExit, miExecute, miAbout})
     action->setShortcutContext(Qt::WindowShortcut);
 
@@ -293,6 +321,7 @@ void TfmMain::CreateMenus() {
   QMenu* file = menuBar()->addMenu(SMenuFile);
   file->addAction(miConnect);
   file->addAction(miDisconnect);
+  file->addAction(miReconnect);
   file->addSeparator();
   file->addAction(miLoad);
   file->addAction(miSave);
@@ -311,64 +340,6 @@ void TfmMain::CreateMenus() {
   help->addAction(miAbout);
 }
 
-QWidget* TfmMain::CreateResultPage() {
-  auto* page = new QWidget;
-  auto* layout = new QVBoxLayout(page);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-
-  DBNavigator = new QToolBar;
-  DBNavigator->setObjectName(QStringLiteral("DBNavigator"));
-  DBNavigator->setIconSize(QSize(16, 16));
-  auto nav = [this](const QString& icon, const QString& hint, void (TFbResultModel::*step)()) {
-    QAction* action = DBNavigator->addAction(Icon(icon), hint);
-    connect(action, &QAction::triggered, this,
-            [this, step] { Guarded([=, this] { (m_dataSource->*step)(); }); });
-    return action;
-  };
-  nbFirst = nav(QStringLiteral("NAV_FIRST"), SNavFirst, &TFbResultModel::First);
-  nbPrior = nav(QStringLiteral("NAV_PRIOR"), SNavPrior, &TFbResultModel::Prior);
-  nbNext = nav(QStringLiteral("NAV_NEXT"), SNavNext, &TFbResultModel::Next);
-  nbLast = nav(QStringLiteral("NAV_LAST"), SNavLast, &TFbResultModel::Last);
-  nbRefresh = nav(QStringLiteral("NAV_REFRESH"), SNavRefresh, &TFbResultModel::Refresh);
-  auto* spacer = new QWidget;
-  spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-  DBNavigator->addWidget(spacer);
-  laRows = new QLabel;
-  laRows->setObjectName(QStringLiteral("laRows"));
-  laRows->setContentsMargins(8, 0, 8, 0);
-  DBNavigator->addWidget(laRows);
-  layout->addWidget(DBNavigator);
-
-  m_dataSource = new TFbResultModel(m_query.get(), this);
-  DBGrid = new QTableView;
-  DBGrid->setObjectName(QStringLiteral("DBGrid"));
-  DBGrid->setModel(m_dataSource);
-  DBGrid->setItemDelegate(new TNullDelegate(DBGrid));
-  DBGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  DBGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
-  DBGrid->setSelectionMode(QAbstractItemView::SingleSelection);
-  DBGrid->setAlternatingRowColors(true);
-  DBGrid->setWordWrap(false);
-  DBGrid->verticalHeader()->setDefaultSectionSize(DBGrid->fontMetrics().height() + 6);
-  DBGrid->horizontalHeader()->setHighlightSections(false);
-  layout->addWidget(DBGrid);
-
-  connect(m_dataSource, &TFbResultModel::FetchStatusChanged, this, &TfmMain::UpdateResultStatus);
-  connect(m_dataSource, &TFbResultModel::CurrentRowChanged, this, &TfmMain::ResultRowChanged);
-  connect(DBGrid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-          [this](const QModelIndex& current) {
-            if (current.isValid()) m_dataSource->SetCurrentRow(current.row());
-            UpdateResultStatus();
-          });
-  // Raised while the grid fetches as it scrolls: shown once the grid is done.
-  connect(
-      m_dataSource, &TFbResultModel::FetchError, this,
-      [this](const QString& message) { ShowErrorBox(this, message); }, Qt::QueuedConnection);
-  UpdateResultStatus();
-  return page;
-}
-
 TfmMain::TPage TfmMain::ActivePage() const {
   return TPage(Pages->currentIndex());
 }
@@ -384,7 +355,7 @@ void TfmMain::UpdateCaption() {
 void TfmMain::FillTableList(bool systemTables) {
   if (!m_database->Connected()) return;
   QStringList names;
-  m_database->GetTableNames(names, systemTables);
+  DatabaseCall(SReadingTables, [&](TFbDatabase& db) { db.GetTableNames(names, systemTables); });
   names.sort();
   const QIcon icon(KvTransparentBitmap(QStringLiteral("TABLEBMP")));
   lvTables->setUpdatesEnabled(false);
@@ -415,16 +386,63 @@ void TfmMain::SelectInMemo(int line, int column, int length) {
 }
 
 void TfmMain::SetMemoFromDesigner() {
-  mmSQL->setPlainText(ToMemoText(Kvarta->SQL()));
+  m_sqlFile->SetDesignerText(mmSQL->document(), Kvarta->SQL());
   mmSQL->document()->setModified(false);
   mmSQL->moveCursor(QTextCursor::Start);
 }
 
+QString TfmMain::MemoText() const {
+  return m_sqlFile->Text(mmSQL->document());
+}
+
 bool TfmMain::ApplyMemo() {
-  Kvarta->SetSQL(mmSQL->toPlainText());
+  SetDesignerSQL(MemoText());
   const bool valid = Kvarta->SelectParser()->Valid();
   mmSQL->document()->setModified(!valid);
   return valid;
+}
+
+void TfmMain::SetDesignerSQL(const QString& text) {
+  // The tables the statement names, read the way the designer will read them; their columns
+  // come in one wait instead of one per table.
+  QStringList tables;
+  if (m_database->Connected()) {
+    std::unique_ptr<TKvSelectParser> parser = Kvarta->CreateParser();
+    if (auto* ib = dynamic_cast<TKvIBSelectParser*>(parser.get())) {
+      ib->SetSQLDialect(Kvarta->SQLDialect());
+      ib->SetSQLServer(Kvarta->SQLServer());
+    }
+    parser->OnParserError = [](TKvSelectParser*, const QString&, const QString&, int, int) {};
+    try {
+      parser->SetSQL(text);
+    } catch (const EKvError&) {
+      // The designer reports it below.
+    }
+    for (int t = 0; t < parser->TableDefs()->Count(); ++t) {
+      const QString name = parser->TableDefs()->Items(t)->TableName();
+      if (!name.isEmpty() && !tables.contains(name)) tables.append(name);
+    }
+  }
+  std::map<QString, TFbFieldList> fields;
+  if (!tables.isEmpty())
+    DatabaseCall(SReadingFields.arg(tables.join(QStringLiteral(", "))), [&](TFbDatabase& db) {
+      for (const QString& name : tables) {
+        try {
+          fields.emplace(name, ReadTableFields(db, name));
+        } catch (const EFbError& error) {
+          // A table that is not there is the designer's to report, when it asks for it.
+          if (error.Cancelled() || error.ConnectionLost()) throw;
+        }
+      }
+    });
+  m_tableFields = std::move(fields);
+  try {
+    Kvarta->SetSQL(text);
+  } catch (...) {
+    m_tableFields.clear();
+    throw;
+  }
+  m_tableFields.clear();
 }
 
 bool TfmMain::Guarded(const std::function<void()>& action) {
@@ -437,9 +455,52 @@ bool TfmMain::Guarded(const std::function<void()>& action) {
   }
 }
 
+void TfmMain::DatabaseCall(const QString& what, const std::function<void(TFbDatabase&)>& work) {
+  bool closeAsked = false;
+  try {
+    TDbWait::Run(*m_worker, this, BusyIndicator, what, work, &closeAsked);
+  } catch (...) {
+    Guarded([this] { RunDeferred(); }); // its own errors are told apart from the work's
+    if (closeAsked) QTimer::singleShot(0, this, &QWidget::close);
+    throw;
+  }
+  RunDeferred();
+  if (closeAsked) QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void TfmMain::RunDeferred() {
+  std::vector<std::function<void()>> steps;
+  {
+    const std::lock_guard<std::mutex> lock(m_deferredLock);
+    steps.swap(m_deferred);
+  }
+  for (const auto& step : steps)
+    step();
+}
+
+void TfmMain::ConnectDatabase() {
+  DatabaseCall(SConnecting.arg(m_database->DatabaseName()), [](TFbDatabase& db) { db.Connect(); });
+  UpdateCaption();
+}
+
+void TfmMain::WaitForResult() {
+  QEventLoop loop;
+  const auto check = [&] {
+    if (!m_resultPage->Busy()) loop.quit();
+  };
+  const QMetaObject::Connection a =
+      connect(m_resultPage->Model(), &TFbResultModel::FetchStatusChanged, &loop, check);
+  if (m_resultPage->Busy()) loop.exec();
+  disconnect(a);
+}
+
 void TfmMain::ReportError() {
   try {
     throw;
+  } catch (const EFbError& error) {
+    // Waiting that the user cancelled needs no message; a connection found lost is told by the
+    // offer to reconnect.
+    if (!error.Cancelled() && !error.ConnectionLost()) ShowErrorBox(this, error.Message());
   } catch (const EKvParserError& error) {
     // Statements are only ever read from the SQL page, so the place is there.
     SelectInMemo(error.Line(), error.Position(), int(error.Token().length()));
@@ -451,7 +512,11 @@ void TfmMain::ReportError() {
 }
 
 void TfmMain::OpenStatement(const QString& text) {
-  mmSQL->setPlainText(ToMemoText(text));
+  m_sqlFile->SetDesignerText(mmSQL->document(), text);
+  StatementOpened();
+}
+
+void TfmMain::StatementOpened() {
   mmSQL->document()->setModified(true);
   if (ActivePage() != pgBuilder) return;
   // On the Builder page the designer shows it; left in the memo it would be overwritten when
@@ -470,63 +535,84 @@ void TfmMain::OpenStatement(const QString& text) {
 }
 
 void TfmMain::LoadFromFile(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) throw EKvError(SCannotRead.arg(path, file.errorString()));
-  QString text = ToMemoText(QString::fromUtf8(file.readAll()));
-  // The line break that ends the last line starts no new one.
-  if (text.endsWith(QLatin1Char('\n'))) text.chop(1);
+  // Text that is not UTF-8 may well be in the connection's character set.
+  const int charset = m_database->Connected() ? m_database->ConnectionCharset() : 0;
+  m_sqlFile->Load(path, mmSQL->document(), FbCharsetCodecName(unsigned(charset)));
   m_fileName = path;
-  OpenStatement(text);
+  statusBar()->showMessage(m_sqlFile->Notice());
+  StatementOpened();
 }
 
 void TfmMain::SaveToFile(const QString& path) {
-  QString text = mmSQL->toPlainText();
-  if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n'))) text += QLatin1Char('\n');
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit())
-    throw EKvError(SCannotWrite.arg(path, file.errorString()));
+  m_sqlFile->Save(path, mmSQL->document());
   m_fileName = path;
-}
-
-void TfmMain::UpdateResultStatus() {
-  const QString status = m_dataSource->StatusText();
-  laRows->setText(status.isEmpty() && m_query->IsOpen() ? SNoRows : status);
-  const bool open = m_query->IsOpen();
-  nbFirst->setEnabled(open && !m_dataSource->Bof());
-  nbPrior->setEnabled(open && !m_dataSource->Bof());
-  nbNext->setEnabled(open && !m_dataSource->Eof());
-  nbLast->setEnabled(open && !m_dataSource->Eof());
-  nbRefresh->setEnabled(open);
 }
 
 void TfmMain::UpdateActions() {
   const bool connected = m_database->Connected();
-  tbDisconnect->setEnabled(connected);
-  miDisconnect->setEnabled(connected);
-}
-
-void TfmMain::ResultRowChanged(int row) {
-  if (row >= 0) {
-    const int column = std::max(0, DBGrid->currentIndex().column());
-    const QModelIndex index = m_dataSource->index(row, column);
-    if (DBGrid->currentIndex() != index) DBGrid->setCurrentIndex(index);
-    DBGrid->scrollTo(index);
-  }
-  UpdateResultStatus();
+  tbDisconnect->setEnabled(connected || m_database->Lost());
+  miDisconnect->setEnabled(connected || m_database->Lost());
+  miReconnect->setEnabled(m_database->Lost() || (connected && Runner()->ConnectionWasLost()));
 }
 
 // --- handlers ---
 
 void TfmMain::tbConnectClick() {
-  if (ShowConnectDialog(m_database.get(), this)) UpdateCaption();
+  const auto connectOnWorker = [this](const std::function<void()>& connectNow) {
+    DatabaseCall(SConnecting.arg(m_database->DatabaseName()),
+                 [&connectNow](TFbDatabase&) { connectNow(); });
+  };
+  if (ShowConnectDialog(m_database.get(), this, connectOnWorker)) UpdateCaption();
 }
 
 void TfmMain::tbDisconnectClick() {
-  m_database->Disconnect();
+  DatabaseCall(SDisconnecting, [](TFbDatabase& db) { db.Disconnect(); });
+}
+
+void TfmMain::miReconnectClick() {
+  Reconnect();
+}
+
+void TfmMain::Reconnect() {
+  m_reconnecting = true;
+  try {
+    DatabaseCall(SConnecting.arg(m_database->DatabaseName()), [](TFbDatabase& db) {
+      // The statement's connection may have noticed the loss first: this one is asked too.
+      if (db.Connected()) {
+        db.CheckAlive();
+        if (db.Connected()) return;
+      }
+      db.Connect();
+    });
+  } catch (...) {
+    m_reconnecting = false;
+    UpdateActions();
+    throw;
+  }
+  m_reconnecting = false;
+  m_lostShown = false;
+  FillTableList(miShowSystemTables->isChecked());
+  UpdateCaption();
+  UpdateActions();
+}
+
+void TfmMain::ConnectionLost(const QString& message) {
+  UpdateCaption();
+  UpdateActions();
+  // Said once per loss, whichever connection found it.
+  if (m_lostShown) return;
+  m_lostShown = true;
+  QTimer::singleShot(0, this, [this, message] {
+    if (AskYesNo(this, SConfirmation, SConnectionLost.arg(message)))
+      Guarded([this] { Reconnect(); });
+  });
 }
 
 void TfmMain::DatabaseAfterConnect(TFbDatabase* sender) {
-  m_query->Close();
+  m_lostShown = false;
+  // A reconnect keeps the designer, the text and the rows.
+  if (m_reconnecting) return;
+  m_resultPage->Close();
   FillTableList(miShowSystemTables->isChecked());
   const TKvSQLDialect dialect = sender->SQLDialect() == 1 ? kibDialect1 : kibDialect3;
   Kvarta->SetSQLDialect(dialect);
@@ -536,9 +622,9 @@ void TfmMain::DatabaseAfterConnect(TFbDatabase* sender) {
   tbClearClick();
 }
 
-void TfmMain::DatabaseAfterDisconnect(TFbDatabase* sender) {
+void TfmMain::DatabaseAfterDisconnect(TFbDatabase*) {
   lvTables->clear();
-  sender->SetDatabaseName(QString());
+  m_resultPage->Disconnect();
   tbClearClick();
   UpdateCaption();
   UpdateActions();
@@ -559,23 +645,18 @@ void TfmMain::KvartaDragDrop(QObject*, QObject* source, const QMimeData*, int x,
   const QTreeWidgetItem* item = lvTables->currentItem();
   if (!item) return;
   const QString name = item->text(0);
-  TWaitCursor wait;
-  try {
-    m_fieldsQuery->OpenTableFields(name);
-    TKvTable* table = Kvarta->TableList().Add(name, m_fieldsQuery.get());
-    if (table && x != 0 && y != 0) {
-      // The drop point is in the component's coordinates; the window's place is on the
-      // scrolled surface.
-      TKvWorkArea* area = Kvarta->WorkArea();
-      const QPoint at = area->ToLogical(area->viewport()->mapFrom(Kvarta, QPoint(x, y)));
-      table->SetLeft(std::max(0, at.x()));
-      table->SetTop(std::max(0, at.y()));
-    }
-  } catch (...) {
-    m_fieldsQuery->Close();
-    throw;
+  TFbFieldList fields;
+  DatabaseCall(SReadingFields.arg(name),
+               [&](TFbDatabase& db) { fields = ReadTableFields(db, name); });
+  TKvTable* table = Kvarta->TableList().Add(name, &fields);
+  if (table && x != 0 && y != 0) {
+    // The drop point is in the component's coordinates; the window's place is on the
+    // scrolled surface.
+    TKvWorkArea* area = Kvarta->WorkArea();
+    const QPoint at = area->ToLogical(area->viewport()->mapFrom(Kvarta, QPoint(x, y)));
+    table->SetLeft(std::max(0, at.x()));
+    table->SetTop(std::max(0, at.y()));
   }
-  m_fieldsQuery->Close();
 }
 
 void TfmMain::lvTablesDblClick() {
@@ -587,9 +668,16 @@ void TfmMain::lvTablesDblClick() {
 
 void TfmMain::KvartaGetTableFields(const QString& nameOfTable, const TKvDataSet*& dataSet,
                                    QStringList& params) {
-  TWaitCursor wait;
-  m_fieldsQuery->OpenTableFields(nameOfTable);
-  dataSet = m_fieldsQuery.get();
+  const auto found = m_tableFields.find(nameOfTable);
+  if (found != m_tableFields.end()) {
+    m_lookup = found->second;
+  } else {
+    TFbFieldList fields;
+    DatabaseCall(SReadingFields.arg(nameOfTable),
+                 [&](TFbDatabase& db) { fields = ReadTableFields(db, nameOfTable); });
+    m_lookup = fields;
+  }
+  dataSet = &m_lookup;
   params.clear();
 }
 
@@ -611,32 +699,26 @@ void TfmMain::PagesChanging(int newIndex, bool& allowChange) {
 
 void TfmMain::tbExecuteClick() {
   const TPage page = ActivePage();
-  if (page == pgResult) return;
-  const QString text = page == pgBuilder ? Kvarta->SQL() : mmSQL->toPlainText();
-  bool allow = true;
-  PagesChanging(pgResult, allow);
-  {
-    TWaitCursor wait;
-    m_query->Close();
-    m_query->SetSQL(text);
-    m_query->Open();
+  // On the Result page the statement is the one the SQL page holds: what ran last, or what was
+  // changed since.
+  const QString text = page == pgBuilder ? Kvarta->SQL() : MemoText();
+  if (page != pgResult) {
+    bool allow = true;
+    PagesChanging(pgResult, allow);
   }
+  m_database->CheckConnected();
+  // Refused here, before anything runs, rather than sent with "?" in place of the character.
+  FbEncodeStatement(text, m_database->ConnectionCharset());
+  m_resultPage->Execute(m_database->Settings(), text);
   Pages->setTabVisible(pgResult, true);
   Pages->setCurrentIndex(pgResult);
-  // Columns as wide as what the first rows show, with some air, none wider than half the grid.
-  DBGrid->resizeColumnsToContents();
-  const int widest = std::max(120, DBGrid->viewport()->width() / 2);
-  for (int i = 0; i < m_dataSource->columnCount(); ++i)
-    DBGrid->setColumnWidth(i, std::min(widest, DBGrid->columnWidth(i) + 12));
-  UpdateResultStatus();
 }
 
 void TfmMain::tbClearClick() {
   Kvarta->Clear();
   mmSQL->clear();
   mmSQL->document()->setModified(false);
-  m_query->Close();
-  m_fieldsQuery->Close();
+  m_resultPage->Close();
   if (ActivePage() == pgResult) Pages->setCurrentIndex(pgBuilder);
   Pages->setTabVisible(pgResult, false);
 }
@@ -689,7 +771,9 @@ void TfmMain::KvartaParserError(TKvSelectParser*, const QString& errorMsg, const
 }
 
 void TfmMain::closeEvent(QCloseEvent* event) {
-  Guarded([this] { m_database->Disconnect(); });
+  // A running statement is cancelled on the way out.
+  m_resultPage->Cancel();
+  Guarded([this] { DatabaseCall(SDisconnecting, [](TFbDatabase& db) { db.Disconnect(); }); });
   event->accept();
 }
 

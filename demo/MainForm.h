@@ -5,10 +5,15 @@
 
 #include "KvIBWindow.h"
 
+#include "FbQuery.h"
+
 #include <QMainWindow>
 
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 class QAction;
 class QLabel;
@@ -17,10 +22,15 @@ class QSplitter;
 class QTableView;
 class QToolBar;
 class QTreeWidget;
+class TBusyIndicator;
+class TEncodingButton;
 class TFbDatabase;
-class TFbQuery;
 class TFbResultModel;
+class TFbStatementRunner;
+class TFbWorker;
 class TPageControl;
+class TResultPage;
+class TSqlFile;
 class TSqlHighlighter;
 
 class TfmMain : public QMainWindow {
@@ -31,13 +41,18 @@ public:
   explicit TfmMain(QWidget* parent = nullptr);
   ~TfmMain() override;
 
+  // The designer's connection (table list, column lookups). Its work runs on Worker(): read
+  // it here only while nothing waits (DatabaseCall returns when its work is done).
   TFbDatabase& Database() const { return *m_database; }
-  // The statement run by Execute, shown on the Result page.
-  TFbQuery& Query() const { return *m_query; }
-  TFbResultModel* DataSource() const { return m_dataSource; }
+  TFbWorker& Worker() const { return *m_worker; }
+  // The statement run by Execute and its rows, on the Result page (a connection of its own).
+  TResultPage* ResultPage() const { return m_resultPage; }
+  TFbStatementRunner* Runner() const;
+  TFbResultModel* DataSource() const;
   TPage ActivePage() const;
   // The file last loaded or saved; "&Save" writes to it.
   QString FileName() const { return m_fileName; }
+  TSqlFile* SqlFile() const { return m_sqlFile; }
 
   // --- controls ---
   QToolBar* ToolBar;
@@ -49,6 +64,7 @@ public:
   QAction* tbClear;
   QAction* miConnect;
   QAction* miDisconnect;
+  QAction* miReconnect;
   QAction* miLoad;
   QAction* miSave;
   QAction* miSaveAs;
@@ -58,6 +74,7 @@ public:
   QAction* miKvOptions;
   QAction* miShowSystemTables;
   QAction* miAbout;
+  QAction* acCancel; // Esc: stops the running statement
   QWidget* paTables;
   QTreeWidget* lvTables;
   QSplitter* Splitter;
@@ -76,6 +93,8 @@ public:
   QAction* nbRefresh;
   QLabel* laRows;
   QTableView* DBGrid;
+  TBusyIndicator* BusyIndicator;
+  TEncodingButton* tbEncoding;
 
   // --- routines ---
   void UpdateCaption();
@@ -90,10 +109,22 @@ public:
   // Runs a user action; an error it raises is shown (an offending SQL token selected first) and
   // ends the action. False when it raised.
   bool Guarded(const std::function<void()>& action);
+  // Runs work on the designer's connection while the window waits without freezing (Esc
+  // cancels); raises the work's error. `what` is shown when the wait is noticeable.
+  void DatabaseCall(const QString& what, const std::function<void(TFbDatabase&)>& work);
+  // Connects with the connection's settings as they stand.
+  void ConnectDatabase();
+  // Connects again with the same settings after the connection was lost, keeping the
+  // designer, the SQL text and the rows on the Result page.
+  void Reconnect();
+  // Returns once the statement on the Result page has done what it is doing.
+  void WaitForResult();
 
   // --- handlers ---
   void tbConnectClick();
   void tbDisconnectClick();
+  void miReconnectClick();
+  void ConnectionLost(const QString& message);
   void DatabaseAfterConnect(TFbDatabase* sender);
   void DatabaseAfterDisconnect(TFbDatabase* sender);
   void miShowSystemTablesClick();
@@ -124,18 +155,31 @@ private:
   QWidget* CreateResultPage();
   // The memo gets the designer's statement and counts as unmodified.
   void SetMemoFromDesigner();
+  // The statement on the SQL page, with its line breaks as loaded.
+  QString MemoText() const;
   // The memo's statement goes into the designer; false when it did not read.
   bool ApplyMemo();
+  // The memo got a statement: it counts as an edit; on the Builder page the designer takes it.
+  void StatementOpened();
+  // Gives the designer a statement; the columns of its tables are read in one wait first.
+  void SetDesignerSQL(const QString& text);
   void ReportError();
-  void UpdateResultStatus();
   void UpdateActions();
-  void ResultRowChanged(int row);
+  // Runs what the database's notifications asked for on the worker, here.
+  void RunDeferred();
 
   std::unique_ptr<TFbDatabase> m_database;
-  std::unique_ptr<TFbQuery> m_query;
-  // Reads a table's columns, so that the Result page keeps the rows of the last Execute.
-  std::unique_ptr<TFbQuery> m_fieldsQuery;
-  TFbResultModel* m_dataSource = nullptr;
+  std::unique_ptr<TFbWorker> m_worker; // ends before the database it works on
+  TResultPage* m_resultPage = nullptr;
+  TSqlFile* m_sqlFile = nullptr;
+  // Columns read ahead for the tables of a statement the designer is being given.
+  std::map<QString, TFbFieldList> m_tableFields;
+  TFbFieldList m_lookup; // what the designer was last handed
+  std::mutex m_deferredLock;
+  std::vector<std::function<void()>> m_deferred;
   QString m_fileName;
   bool m_loading = true;
+  bool m_reconnecting = false;
+  bool m_lostShown = false;
+  bool m_closeAsked = false;
 };

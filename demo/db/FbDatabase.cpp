@@ -6,6 +6,8 @@
 
 #include <ibase.h>
 
+#include <QElapsedTimer>
+
 #include <algorithm>
 
 namespace {
@@ -16,6 +18,12 @@ QString ParamKey(const QString& name) {
   if (key.startsWith(QLatin1String("isc_dpb_"))) key.remove(0, 8);
   if (key == QLatin1String("sql_role_name")) key = QStringLiteral("sql_role");
   return key;
+}
+
+int ConnectTimeout(const QString& value) {
+  bool ok = false;
+  const int seconds = value.trimmed().toInt(&ok);
+  return ok && seconds > 0 ? seconds : TFbDatabase::DefaultConnectTimeout;
 }
 
 struct TParamLine {
@@ -45,8 +53,8 @@ TFbTransaction::~TFbTransaction() {
 
 void TFbTransaction::Start() {
   if (m_handle) throw EFbError(QStringLiteral("The transaction is already active."));
-  if (!m_database || !m_database->Connected())
-    throw EFbError(QStringLiteral("Not connected to a database."));
+  if (!m_database) throw EFbError(QStringLiteral("Not connected to a database."));
+  m_database->CheckConnected();
   Fb::TStatus status;
   Firebird::IXpbBuilder* tpb = nullptr;
   try {
@@ -60,7 +68,7 @@ void TFbTransaction::Start() {
     tpb->dispose();
   } catch (const Firebird::FbException& error) {
     if (tpb) tpb->dispose();
-    Fb::Raise(error);
+    m_database->RaiseError(error);
   }
 }
 
@@ -76,7 +84,7 @@ void TFbTransaction::Commit() {
     m_handle->commit(&status); // releases the handle on success
     m_handle = nullptr;
   } catch (const Firebird::FbException& error) {
-    Fb::Raise(error); // still active: the caller may roll back
+    m_database->RaiseError(error); // still active: the caller may roll back
   }
 }
 
@@ -90,7 +98,7 @@ void TFbTransaction::Rollback() {
   } catch (const Firebird::FbException& error) {
     // A transaction that cannot even roll back is gone with its connection.
     Forget();
-    Fb::Raise(error);
+    m_database->RaiseError(error);
   }
 }
 
@@ -100,7 +108,7 @@ void TFbTransaction::CommitRetaining() {
   try {
     m_handle->commitRetaining(&status);
   } catch (const Firebird::FbException& error) {
-    Fb::Raise(error);
+    m_database->RaiseError(error);
   }
 }
 
@@ -138,6 +146,12 @@ QString TFbDatabase::Param(const QString& name) const {
     if (p.Key == key) return p.Value;
   }
   return QString();
+}
+
+void TFbDatabase::SetSettings(const TFbSettings& settings) {
+  SetDatabaseName(settings.DatabaseName);
+  SetParams(settings.Params);
+  SetSQLDialect(settings.Dialect);
 }
 
 void TFbDatabase::SetParam(const QString& name, const QString& value) {
@@ -179,6 +193,8 @@ QByteArray TFbDatabase::BuildDpb(bool create, const QString& defaultCharset) con
     dpb = Fb::Util()->getXpbBuilder(&status, Firebird::IXpbBuilder::DPB, nullptr, 0);
     dpb->insertInt(&status, isc_dpb_sql_dialect, m_dialect);
     dpb->insertTag(&status, isc_dpb_utf8_filename);
+    // A server that takes the connection but never answers is given up after this long.
+    dpb->insertInt(&status, isc_dpb_connect_timeout, ConnectTimeout(Param("connect_timeout")));
     for (const QString& line : m_params) {
       if (line.trimmed().isEmpty()) continue;
       const TParamLine p = SplitParam(line);
@@ -191,6 +207,8 @@ QByteArray TFbDatabase::BuildDpb(bool create, const QString& defaultCharset) con
         tag = isc_dpb_sql_role_name;
       else if (p.Key == QLatin1String("lc_ctype"))
         tag = isc_dpb_lc_ctype;
+      else if (p.Key == QLatin1String("connect_timeout"))
+        continue; // written above
       else {
         dpb->dispose();
         // Only the name: the line might be a mistyped password.
@@ -224,6 +242,8 @@ void TFbDatabase::Attach(bool create, const QString& defaultCharset) {
   const QByteArray name = m_databaseName.trimmed().toUtf8();
   Fb::TStatus status;
   Firebird::IAttachment* attachment = nullptr;
+  QElapsedTimer clock;
+  clock.start();
   try {
     const auto* buffer = reinterpret_cast<const unsigned char*>(dpb.constData());
     attachment = create ? Fb::Provider()->createDatabase(&status, name.constData(),
@@ -249,9 +269,19 @@ void TFbDatabase::Attach(bool create, const QString& defaultCharset) {
       Fb::ReleaseRef(attachment);
     }
     m_databaseDialect = 0;
-    Fb::Raise(error);
+    const EFbError failure = Fb::ToError(error);
+    const int timeout = ConnectTimeout(Param("connect_timeout"));
+    // The client library calls a server that never answered a "rejection".
+    if (failure.ErrorCode() == isc_connect_reject && clock.elapsed() >= timeout * 1000 - 500)
+      throw EFbError(QStringLiteral("The server did not answer within %1 seconds.\n%2")
+                         .arg(timeout)
+                         .arg(failure.Message()),
+                     failure.ErrorCode());
+    throw failure;
   }
-  m_attachment = attachment;
+  SetHandle(attachment);
+  m_lost = false;
+  m_lostMessage.clear();
   if (m_dialect > m_databaseDialect) m_dialect = m_databaseDialect;
   const QString ctype = Param(QStringLiteral("lc_ctype"));
   m_charset = ctype.isEmpty() ? 0 : std::max(0, FbCharsetId(ctype));
@@ -268,7 +298,15 @@ void TFbDatabase::CreateDatabase(const QString& defaultCharset) {
 }
 
 void TFbDatabase::Disconnect() {
-  if (!m_attachment) return;
+  if (!m_attachment) {
+    // After a loss the settings stayed for a reconnect; disconnecting gives that up.
+    if (m_lost) {
+      m_lost = false;
+      m_lostMessage.clear();
+      if (AfterDisconnect) AfterDisconnect(this);
+    }
+    return;
+  }
   CloseQueries();
   QString failure;
   qint64 code = 0;
@@ -285,22 +323,17 @@ void TFbDatabase::Disconnect() {
     }
   }
   m_transaction.Forget();
-  Fb::TStatus status;
-  try {
-    m_attachment->detach(&status);
-    m_attachment = nullptr;
-  } catch (const Firebird::FbException&) {
-    // The connection is gone (lost or shut down); there is nothing left to detach from.
-    Fb::ReleaseRef(m_attachment);
-  }
-  m_databaseDialect = 0;
+  Detach();
+  m_lost = false;
+  m_lostMessage.clear();
   if (AfterDisconnect) AfterDisconnect(this);
   if (!failure.isEmpty()) throw EFbError(failure, code);
 }
 
 void TFbDatabase::GetTableNames(QStringList& List, bool SystemTables) {
   List.clear();
-  if (!Connected()) Connect();
+  if (!Connected() && !m_lost) Connect();
+  CheckConnected();
   m_transaction.StartIfInactive();
   TFbQuery query(this);
   query.SetSQL(
@@ -346,6 +379,85 @@ void TFbDatabase::CloseQueries() noexcept {
   const std::vector<TFbQuery*> queries = m_queries;
   for (TFbQuery* query : queries)
     if (std::find(m_queries.begin(), m_queries.end(), query) != m_queries.end()) query->Close();
+}
+
+void TFbDatabase::SetHandle(Firebird::IAttachment* attachment) {
+  const std::lock_guard<std::mutex> lock(m_handleLock);
+  m_attachment = attachment;
+  m_connected = attachment != nullptr;
+}
+
+void TFbDatabase::Detach() {
+  Firebird::IAttachment* attachment = m_attachment;
+  SetHandle(nullptr);
+  Fb::TStatus status;
+  try {
+    if (attachment) attachment->detach(&status); // releases it on success
+  } catch (const Firebird::FbException&) {
+    // The connection is gone (lost or shut down); there is nothing left to detach from.
+    Fb::ReleaseRef(attachment);
+  }
+  m_databaseDialect = 0;
+}
+
+void TFbDatabase::CheckConnected() const {
+  if (m_lost)
+    throw EFbError(
+        QStringLiteral("The connection to the database was lost (%1). Reconnect to go on.")
+            .arg(m_lostMessage));
+  if (!Connected()) throw EFbError(QStringLiteral("Not connected to a database."));
+}
+
+bool TFbDatabase::CancelOperation(int kind) {
+  const std::lock_guard<std::mutex> lock(m_handleLock);
+  if (!m_attachment) return false;
+  Firebird::CheckStatusWrapper status(Fb::Master()->getStatus());
+  m_attachment->cancelOperation(&status, kind);
+  const bool done = !(status.getState() & Firebird::IStatus::STATE_ERRORS);
+  status.dispose();
+  return done;
+}
+
+void TFbDatabase::RaiseError(const Firebird::FbException& error) {
+  EFbError failure = Fb::ToError(error);
+  Diagnose(failure);
+  throw failure;
+}
+
+void TFbDatabase::Diagnose(EFbError& error) {
+  if (!m_attachment || error.Cancelled()) return;
+  if (!error.ConnectionLost()) {
+    Fb::TStatus status;
+    try {
+      m_attachment->ping(&status);
+      return; // the error stands
+    } catch (const Firebird::FbException& pingError) {
+      EFbError failure = Fb::ToError(pingError);
+      if (!failure.ConnectionLost()) return;
+      error = failure;
+    }
+  }
+  MarkLost(error.Message());
+}
+
+void TFbDatabase::CheckAlive() {
+  if (!m_attachment) return;
+  Fb::TStatus status;
+  try {
+    m_attachment->ping(&status);
+  } catch (const Firebird::FbException& error) {
+    MarkLost(Fb::ToError(error).Message());
+  }
+}
+
+void TFbDatabase::MarkLost(const QString& message) {
+  if (!m_attachment) return;
+  // Cursors and the transaction die with the connection: their handles are let go.
+  CloseQueries();
+  m_transaction.Forget();
+  Detach();
+  m_lost = true;
+  m_lostMessage = message;
 }
 
 bool TFbDatabase::HasOpenQueries() const {

@@ -3,7 +3,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
+#include <mutex>
 #include <vector>
 
 namespace Firebird {
@@ -11,8 +13,20 @@ class IAttachment;
 class ITransaction;
 } // namespace Firebird
 
+class EFbError;
 class TFbDatabase;
 class TFbQuery;
+namespace Firebird {
+class FbException;
+}
+
+// What a connection is made with: enough to make the same connection again.
+struct TFbSettings {
+  QString DatabaseName;
+  QStringList Params;
+  int Dialect = 3;
+  bool operator==(const TFbSettings&) const = default;
+};
 
 // The default transaction of a connection: read committed (it sees rows others commit, so a
 // refresh shows them), record versions, no waiting on locks (a conflict is reported at once
@@ -54,11 +68,19 @@ private:
 //   QStringList tables = db.TableNames(false);
 //
 // Connection parameters are name=value lines: user_name, password, sql_role (also written
-// sql_role_name) and lc_ctype (the connection character set); names ignore letter case and
-// may carry the prefix "isc_dpb_". There is no login prompt: credentials come from the lines
-// only. Values are never put into messages.
+// sql_role_name), lc_ctype (the connection character set) and connect_timeout (seconds to wait
+// for a server, DefaultConnectTimeout when absent); names ignore letter case and may carry the
+// prefix "isc_dpb_". There is no login prompt: credentials come from the lines only. Values are
+// never put into messages.
+//
+// A call that finds the connection gone (the server was stopped or the network broke) leaves
+// the object disconnected and Lost, with the settings kept for Connect to make it again.
+//
+// The object is used by one thread at a time; CancelOperation may be called from any thread.
 class TFbDatabase {
 public:
+  static constexpr int DefaultConnectTimeout = 15;
+
   TFbDatabase();
   ~TFbDatabase(); // disconnects without notifying
   TFbDatabase(const TFbDatabase&) = delete;
@@ -83,7 +105,13 @@ public:
   // Firebird id of the connection character set (0 = NONE).
   int ConnectionCharset() const { return m_charset; }
 
-  bool Connected() const { return m_attachment != nullptr; }
+  TFbSettings Settings() const { return {m_databaseName, m_params, m_dialect}; }
+  void SetSettings(const TFbSettings& settings); // raises while connected
+
+  bool Connected() const { return m_connected.load(); }
+  // The connection broke under a call; LostMessage is what the client library said then.
+  bool Lost() const { return m_lost; }
+  QString LostMessage() const { return m_lostMessage; }
   void SetConnected(bool value) { value ? Connect() : Disconnect(); }
   // Attaches, then calls AfterConnect. On failure raises EFbError and stays disconnected.
   void Connect();
@@ -107,6 +135,23 @@ public:
   QStringList TableNames(bool SystemTables);
 
   Firebird::IAttachment* Handle() const { return m_attachment; }
+  // Raises "not connected" (or that the connection was lost) unless connected.
+  void CheckConnected() const;
+
+  // Asks the server to stop what this connection is doing (fb_cancel_raise: the running call
+  // fails with "operation was cancelled"; fb_cancel_abort: the connection is cut). Safe from any
+  // thread; false when nothing was running or there is no connection.
+  bool CancelOperation(int kind);
+
+  // Raises the error of a failed call. When the connection turns out to be gone (the error
+  // says so, or the server no longer answers a ping: the client library may repeat an earlier
+  // call's error on the first call after a loss) the connection is marked lost and the error
+  // raised is the one that tells so.
+  [[noreturn]] void RaiseError(const Firebird::FbException& error);
+  // Leaves the connection without talking to the server any further.
+  void MarkLost(const QString& message);
+  // Asks the server whether the connection still works; marks it lost when not.
+  void CheckAlive();
 
 private:
   friend class TFbQuery;
@@ -117,6 +162,9 @@ private:
   bool HasOpenQueries() const;
   QByteArray BuildDpb(bool create, const QString& defaultCharset) const;
   void Attach(bool create, const QString& defaultCharset);
+  void SetHandle(Firebird::IAttachment* attachment);
+  void Detach(); // ends the attachment, quietly when it is gone already
+  void Diagnose(EFbError& error);
 
   QString m_databaseName;
   QStringList m_params;
@@ -124,6 +172,10 @@ private:
   int m_databaseDialect = 0;
   int m_charset = 0;
   Firebird::IAttachment* m_attachment = nullptr;
+  std::atomic<bool> m_connected = false;
+  std::mutex m_handleLock; // the handle against CancelOperation from other threads
+  std::atomic<bool> m_lost = false; // read by the owner's thread while work runs
+  QString m_lostMessage;
   TFbTransaction m_transaction{this};
   std::vector<TFbQuery*> m_queries;
 };

@@ -44,13 +44,13 @@ int TFbQuery::FieldIndex(const QString& name) const {
 
 void TFbQuery::Open() {
   if (IsOpen()) return;
-  if (!m_database || !m_database->Connected())
-    throw EFbError(QStringLiteral("Not connected to a database."));
+  if (!m_database) throw EFbError(QStringLiteral("Not connected to a database."));
+  m_database->CheckConnected();
   if (m_sql.trimmed().isEmpty())
     throw EFbError(QStringLiteral("There is no SQL statement to run."));
+  const QByteArray text = FbEncodeStatement(m_sql, m_database->ConnectionCharset());
   TFbTransaction& transaction = m_database->DefaultTransaction();
   transaction.StartIfInactive();
-  const QByteArray text = FbEncode(m_sql, m_database->ConnectionCharset());
   Fb::TStatus status;
   try {
     m_statement = m_database->Handle()->prepare(
@@ -85,7 +85,7 @@ void TFbQuery::Open() {
     m_eof = !m_pending;
   } catch (const Firebird::FbException& error) {
     ReleaseAll();
-    Fb::Raise(error);
+    m_database->RaiseError(error);
   }
   emit AfterOpen();
 }
@@ -93,26 +93,27 @@ void TFbQuery::Open() {
 void TFbQuery::OpenTableFields(const QString& tableName) {
   Close();
   if (!m_database) throw EFbError(QStringLiteral("Not connected to a database."));
+  m_database->CheckConnected();
   SetSQL(TableFieldsSql(tableName, m_database->SQLDialect()));
   Open();
 }
 
 void TFbQuery::ExecSQL() {
   Close();
-  if (!m_database || !m_database->Connected())
-    throw EFbError(QStringLiteral("Not connected to a database."));
+  if (!m_database) throw EFbError(QStringLiteral("Not connected to a database."));
+  m_database->CheckConnected();
   if (m_sql.trimmed().isEmpty())
     throw EFbError(QStringLiteral("There is no SQL statement to run."));
+  const QByteArray text = FbEncodeStatement(m_sql, m_database->ConnectionCharset());
   TFbTransaction& transaction = m_database->DefaultTransaction();
   transaction.StartIfInactive();
-  const QByteArray text = FbEncode(m_sql, m_database->ConnectionCharset());
   Fb::TStatus status;
   try {
     m_database->Handle()->execute(&status, transaction.Handle(), unsigned(text.size()),
                                   text.constData(), unsigned(m_database->SQLDialect()), nullptr,
                                   nullptr, nullptr, nullptr);
   } catch (const Firebird::FbException& error) {
-    Fb::Raise(error);
+    m_database->RaiseError(error);
   }
 }
 
@@ -168,7 +169,7 @@ bool TFbQuery::Next() {
   } catch (const Firebird::FbException& error) {
     m_eof = true;
     m_hasRow = false;
-    Fb::Raise(error);
+    m_database->RaiseError(error);
   }
   m_eof = true;
   m_hasRow = false;
@@ -188,4 +189,23 @@ QString TFbQuery::Text(int field) {
 void TFbQuery::AppendText(int field, TFbTextBuffer& buffer) {
   if (!m_hasRow || field < 0 || field >= FieldCount()) return;
   m_format.Append(m_row.data(), field, buffer);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TFbFieldList::TFbFieldList(const TKvDataSet& source) {
+  for (int i = 0; i < source.FieldCount(); ++i) {
+    m_names.append(source.FieldName(i));
+    m_types.push_back(source.FieldType(i));
+  }
+}
+
+int TFbFieldList::FieldType(int index) const {
+  return index >= 0 && index < FieldCount() ? m_types[std::size_t(index)] : ftUnknown;
+}
+
+TFbFieldList ReadTableFields(TFbDatabase& database, const QString& tableName) {
+  TFbQuery query(&database);
+  query.OpenTableFields(tableName);
+  return TFbFieldList(query);
 }

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <vector>
@@ -17,6 +18,21 @@ class IMessageMetadata;
 } // namespace Firebird
 
 class TFbDatabase;
+
+// A table's columns as the designer reads them, kept after the query that read them is gone
+// (so they can be read on one thread and used on another).
+class TFbFieldList : public TKvDataSet {
+public:
+  TFbFieldList() = default;
+  explicit TFbFieldList(const TKvDataSet& source);
+  int FieldCount() const override { return int(m_names.size()); }
+  QString FieldName(int index) const override { return m_names.value(index); }
+  int FieldType(int index) const override;
+
+private:
+  QStringList m_names;
+  std::vector<int> m_types;
+};
 
 // A statement that returns rows, run in the connection's default transaction. Open prepares
 // and executes it and reads the first row, so errors of the first row surface from Open; then
@@ -93,3 +109,6 @@ private:
   bool m_eof = true;
   qint64 m_rowsFetched = 0;
 };
+
+// The columns of a table, read by "SELECT * FROM <quoted name> WHERE 0 = 1".
+TFbFieldList ReadTableFields(TFbDatabase& database, const QString& tableName);

@@ -4,6 +4,7 @@
 
 #include <ibase.h>
 
+#include <QList>
 #include <QStringEncoder>
 
 #include <charconv>
@@ -131,6 +132,73 @@ QByteArray FbCharsetCodecName(unsigned charsetId) {
   for (const TCharsetName& c : Charsets)
     if (unsigned(c.Id) == charsetId) return c.Codec ? QByteArray(c.Codec) : QByteArray();
   return QByteArray();
+}
+
+QString FbCharsetName(int charsetId) {
+  for (const TCharsetName& c : Charsets)
+    if (c.Id == charsetId) return QString::fromLatin1(c.Name);
+  return QString::number(charsetId);
+}
+
+qsizetype FbFirstUnencodable(const QString& text, int charsetId) {
+  const auto firstAbove = [&](char16_t limit) -> qsizetype {
+    for (qsizetype i = 0; i < text.size(); ++i)
+      if (text[i].unicode() > limit) return i;
+    return -1;
+  };
+  if (charsetId == int(fbcsAscii)) return firstAbove(0x7F);
+  if (charsetId == int(fbcsIso8859_1)) return firstAbove(0xFF);
+  const QByteArray codec = charsetId > 0 ? FbCharsetCodecName(unsigned(charsetId)) : QByteArray();
+  return FbFirstUnencodableIn(text, codec.isEmpty() ? QByteArray("UTF-8") : codec);
+}
+
+qsizetype FbFirstUnencodableIn(const QString& text, const QByteArray& codec) {
+  // Whatever does not come back unchanged was replaced on the way.
+  const auto fits = [&](const QString& part) {
+    QStringEncoder encoder(codec.constData());
+    QStringDecoder decoder(codec.constData());
+    if (!encoder.isValid() || !decoder.isValid()) return true;
+    const QByteArray bytes = encoder.encode(part);
+    return !encoder.hasError() && QString(decoder.decode(bytes)) == part;
+  };
+  if (fits(text)) return -1;
+  for (qsizetype i = 0; i < text.size();) {
+    const qsizetype n = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+    if (!fits(text.mid(i, n))) return i;
+    i += n;
+  }
+  return -1;
+}
+
+std::pair<int, int> FbTextPosition(const QString& text, qsizetype index) {
+  int line = 1;
+  qsizetype lineStart = 0;
+  for (qsizetype i = 0; i < index && i < text.size(); ++i) {
+    const QChar c = text[i];
+    if (c == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n')) ++i;
+    if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+      ++line;
+      lineStart = i + 1;
+    }
+  }
+  int column = 1;
+  for (qsizetype i = lineStart; i < index; ++i)
+    if (!text[i].isLowSurrogate()) ++column;
+  return {line, column};
+}
+
+QByteArray FbEncodeStatement(const QString& text, int charsetId) {
+  const qsizetype bad = FbFirstUnencodable(text, charsetId);
+  if (bad < 0) return FbEncode(text, charsetId);
+  const auto [line, column] = FbTextPosition(text, bad);
+  const char32_t code = QStringView(text).mid(bad).toUcs4().value(0);
+  throw EFbError(QStringLiteral("The character \"%1\" (U+%2) at line %3, column %4 cannot be sent "
+                                "in the connection character set %5; the statement was not run.")
+                     .arg(QString::fromUcs4(&code, 1),
+                          QString::number(uint(code), 16).toUpper().rightJustified(4, u'0'))
+                     .arg(line)
+                     .arg(column)
+                     .arg(FbCharsetName(charsetId)));
 }
 
 QByteArray FbEncode(const QString& text, int charsetId) {

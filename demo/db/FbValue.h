@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace Firebird {
@@ -39,8 +40,20 @@ int FbCharsetId(const QString& name);
 // Codec name Qt knows for a Firebird character set id, empty for the ones decoded by hand or
 // not known.
 QByteArray FbCharsetCodecName(unsigned charsetId);
+// Name of a Firebird character set id ("WIN1251"), the number when unknown.
+QString FbCharsetName(int charsetId);
 // The bytes of `text` in a connection character set (for SQL text and object names).
 QByteArray FbEncode(const QString& text, int charsetId);
+// Index of the first character of `text` that the character set cannot hold (NONE and OCTETS
+// take text as UTF-8), -1 when every one fits.
+qsizetype FbFirstUnencodable(const QString& text, int charsetId);
+// The same for a codec Qt knows by name ("windows-1251", "UTF-8").
+qsizetype FbFirstUnencodableIn(const QString& text, const QByteArray& codec);
+// 1-based line and column (in characters) of `index` in `text`; CR LF, CR and LF end lines.
+std::pair<int, int> FbTextPosition(const QString& text, qsizetype index);
+// FbEncode for a statement: raises EFbError naming the first character the connection
+// character set cannot hold and where it stands, instead of letting it become "?".
+QByteArray FbEncodeStatement(const QString& text, int charsetId);
 QString FbDecode(const QByteArray& bytes, int charsetId);
 
 // A growable UTF-16 buffer that converters write into directly: Reserve gives room for n more

@@ -1,7 +1,7 @@
 // The EMPLOYEE sample database script, and the layer on real example data.
 #include "FbDatabase.h"
 #include "FbQuery.h"
-#include "FbResultModel.h"
+#include "support/FbTestDb.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -69,15 +69,10 @@ private slots:
     QCOMPARE(query.FieldType(names.indexOf("JOB_CODE")), int(ftString));
     QCOMPARE(query.FieldType(names.indexOf("FULL_NAME")), int(ftString));
 
-    TFbResultModel model(&query);
-    query.SetSQL("select EMP_NO, FULL_NAME, SALARY, HIRE_DATE from EMPLOYEE order by EMP_NO");
-    query.Open();
-    model.FetchAll();
-    QCOMPARE(model.rowCount(), 42);
-    QCOMPARE(model.Text(0, 0), QStringLiteral("2"));
-    QCOMPARE(model.Text(0, 1), QStringLiteral("Nelson, Robert"));
-    QCOMPARE(model.Text(0, 2), QStringLiteral("105900.00"));
-    QCOMPARE(model.Text(0, 3), QStringLiteral("1988-12-28 00:00:00"));
+    const QList<QStringList> rows = FetchAllText(
+        db, "select EMP_NO, FULL_NAME, SALARY, HIRE_DATE from EMPLOYEE order by EMP_NO");
+    QCOMPARE(rows.size(), 42);
+    QCOMPARE(rows[0], QStringList({"2", "Nelson, Robert", "105900.00", "1988-12-28 00:00:00"}));
   }
 
   void runsOnceAndKeepsADatabaseInUse() {

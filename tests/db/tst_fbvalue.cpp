@@ -121,6 +121,51 @@ private slots:
     QCOMPARE(FbDecode(QByteArray("caf\xe9"), 0), QStringLiteral("café"));
   }
 
+  void charactersACharsetCannotHold_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("charset");
+    QTest::addColumn<int>("index"); // of the first one, -1 for none
+    QTest::newRow("Latin-1 takes é") << "select 'é'"
+                                     << "ISO8859_1" << -1;
+    QTest::newRow("Latin-1 lacks Ж") << "select 'é',\r\n'Ж'"
+                                     << "ISO8859_1" << 14;
+    QTest::newRow("WIN1251 lacks é") << "select 'Жé'"
+                                     << "WIN1251" << 9;
+    QTest::newRow("ASCII lacks é") << "select 'é'"
+                                   << "ASCII" << 8;
+    QTest::newRow("UTF8 takes all") << "select 'Ж😀'"
+                                    << "UTF8" << -1;
+    QTest::newRow("NONE sends UTF-8") << "select 'Ж😀'"
+                                      << "NONE" << -1;
+    QTest::newRow("after a pair") << "'😀€Ж'"
+                                  << "WIN1252" << 1;
+  }
+  void charactersACharsetCannotHold() {
+    QFETCH(QString, text);
+    QFETCH(QString, charset);
+    QFETCH(int, index);
+    QCOMPARE(FbFirstUnencodable(text, FbCharsetId(charset)), qsizetype(index));
+    QString message;
+    try {
+      QCOMPARE(FbDecode(FbEncodeStatement(text, FbCharsetId(charset)), FbCharsetId(charset)), text);
+    } catch (const EFbError& error) {
+      message = error.Message();
+    }
+    QCOMPARE(message.isEmpty(), index < 0);
+  }
+
+  void refusalNamesTheCharacterAndWhere() {
+    QString message;
+    try {
+      FbEncodeStatement(QStringLiteral("select\r\n  'a', 'Жук'"), 21);
+    } catch (const EFbError& error) {
+      message = error.Message();
+    }
+    QCOMPARE(message, QStringLiteral("The character \"Ж\" (U+0416) at line 2, column 9 cannot be "
+                                     "sent in the connection character set ISO8859_1; the "
+                                     "statement was not run."));
+  }
+
   void textBufferGrowsAndShrinks() {
     TFbTextBuffer buffer;
     for (int i = 0; i < 1000; ++i)

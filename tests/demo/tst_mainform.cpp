@@ -1,22 +1,29 @@
 // The main window end to end on the EMPLOYEE database: connecting, the table list, building a
 // query on the designer, the SQL page in both directions, executing, files, and errors.
 
+#include "../db/support/FbTestDb.h"
+#include "../db/support/FbTestServer.h"
 #include "ConnectForm.h"
 #include "FbDatabase.h"
 #include "FbQuery.h"
 #include "FbResultModel.h"
+#include "FbStatementRunner.h"
 #include "KvFloatPanel.h"
 #include "KvLinks.h"
 #include "MainForm.h"
 #include "PageControl.h"
-#include "../db/support/FbTestDb.h"
+#include "ResultPage.h"
+#include "SqlFile.h"
 #include "support/DemoTestSupport.h"
 
+#include <QClipboard>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTableView>
 #include <QTextBlock>
@@ -40,8 +47,11 @@ QStringList Ticked(const TKvTable* table) {
 }
 
 // The rows the Result page holds, all of them fetched.
-QList<QStringList> GridRows(TFbResultModel* model) {
+QList<QStringList> GridRows(TfmMain& w) {
+  w.WaitForResult();
+  TFbResultModel* model = w.DataSource();
   model->FetchAll();
+  w.WaitForResult();
   QList<QStringList> rows;
   for (int r = 0; r < model->rowCount(); ++r) {
     QStringList row;
@@ -54,6 +64,14 @@ QList<QStringList> GridRows(TFbResultModel* model) {
 
 QString Lf(const QString& text) {
   return QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+// Pictures of the window for a person to look at, when KV_SCREENSHOTS names a folder.
+void Picture(QWidget* window, const QString& name) {
+  const QString folder = qEnvironmentVariable("KV_SCREENSHOTS");
+  if (folder.isEmpty()) return;
+  QApplication::processEvents(); // the layout catches up with what changed
+  window->grab().save(folder + QLatin1Char('/') + name + ".png");
 }
 
 } // namespace
@@ -220,7 +238,7 @@ private slots:
     QCOMPARE(w->Kvarta->TableList().Count(), 0);
     QVERIFY(w->mmSQL->toPlainText().isEmpty());
     QVERIFY(!w->Pages->isTabVisible(TfmMain::pgResult));
-    QVERIFY(!w->Query().IsOpen());
+    QCOMPARE(w->Runner()->State(), TFbStatementRunner::rsIdle);
     QVERIFY(errors->Texts.isEmpty());
   }
 
@@ -245,7 +263,7 @@ private slots:
     department->FindItem("DEPARTMENT")->Click(true);
     QVERIFY(w->Kvarta->WorkArea()->AddLink(employee, department, employee->FindItem("DEPT_NO"),
                                            department->FindItem("DEPT_NO")));
-    QVERIFY(!w->Query().IsOpen()); // reading columns leaves the result alone
+    QCOMPARE(w->Runner()->State(), TFbStatementRunner::rsIdle); // reading columns runs nothing
 
     ClickTab(TfmMain::pgSQL);
     QCOMPARE(w->ActivePage(), TfmMain::pgSQL);
@@ -267,7 +285,7 @@ private slots:
     QVERIFY(w->Pages->isTabVisible(TfmMain::pgResult));
     const QList<QStringList> expected = FetchAllText(w->Database(), sql);
     QCOMPARE(expected.size(), 42);
-    QCOMPARE(GridRows(w->DataSource()), expected);
+    QCOMPARE(GridRows(*w), expected);
     QCOMPARE(w->laRows->text(), QStringLiteral("42 rows"));
   }
 
@@ -276,8 +294,8 @@ private slots:
     DoubleClickTable("COUNTRY");
     QTest::keyClick(w.get(), Qt::Key_F9);
     QCOMPARE(w->ActivePage(), TfmMain::pgResult);
-    QCOMPARE(Lf(w->Query().SQL()), w->mmSQL->toPlainText());
-    QCOMPARE(GridRows(w->DataSource()), FetchAllText(w->Database(), w->Query().SQL()));
+    QCOMPARE(Lf(w->Runner()->SQL()), w->mmSQL->toPlainText());
+    QCOMPARE(GridRows(*w), FetchAllText(w->Database(), w->Runner()->SQL()));
   }
 
   void dropPlacesTheWindowAtThePoint() {
@@ -395,35 +413,45 @@ private slots:
     QTest::keyClick(w.get(), Qt::Key_F9);
     QCOMPARE(errors->Texts.size(), 1); // the parse error, then the server runs it
     QCOMPARE(w->ActivePage(), TfmMain::pgResult);
-    QCOMPARE(GridRows(w->DataSource()), QList<QStringList>({{"2"}, {"4"}, {"5"}}));
+    QCOMPARE(GridRows(*w), QList<QStringList>({{"2"}, {"4"}, {"5"}}));
     // The unread text comes back when the Builder page is asked for: refused, back to SQL.
     ClickTab(TfmMain::pgBuilder);
     QCOMPARE(w->ActivePage(), TfmMain::pgSQL);
     QCOMPARE(w->mmSQL->toPlainText(), "select first 3 emp_no from employee order by emp_no");
   }
 
-  void executeOnTheResultPageDoesNothing() {
+  void executeOnTheResultPageRunsAgain() {
     Connect(3);
     TypeStatement("select country from country");
     w->tbExecute->trigger();
     QCOMPARE(w->ActivePage(), TfmMain::pgResult);
-    const QString ran = w->Query().SQL();
-    w->mmSQL->setPlainText("select job_code from job");
-    w->mmSQL->document()->setModified(true);
+    const int before = int(GridRows(*w).size());
+    // Rows added meanwhile show when F9 is pressed on the Result page.
+    const auto exec = [&](const char* sql) {
+      TFbQuery query(&w->Database());
+      query.SetSQL(sql);
+      query.ExecSQL();
+      w->Database().DefaultTransaction().Commit();
+    };
+    exec("insert into country values ('Atlantis', 'Orichalcum')");
     QTest::keyClick(w.get(), Qt::Key_F9);
-    QCOMPARE(w->Query().SQL(), ran);
+    QCOMPARE(w->Runner()->SQL(), "select country from country");
+    QCOMPARE(GridRows(*w).size(), before + 1);
     QCOMPARE(w->ActivePage(), TfmMain::pgResult);
     QVERIFY(errors->Texts.isEmpty());
+    exec("delete from country where country = 'Atlantis'");
   }
 
   void resultStatusCountsFetchedRows() {
     Connect(3);
     TypeStatement("select a.rdb$relation_name from rdb$relations a, rdb$relations b");
     w->tbExecute->trigger();
+    w->WaitForResult();
     QCOMPARE(w->laRows->text(), QStringLiteral("256 rows fetched, more remain"));
     QVERIFY(!w->nbPrior->isEnabled());
     QVERIFY(w->nbNext->isEnabled());
     w->nbLast->trigger();
+    w->WaitForResult();
     const int all = w->DataSource()->FetchedRows();
     QVERIFY(all > 256);
     QCOMPARE(w->laRows->text(), QStringLiteral("%L1 rows").arg(all));
@@ -441,7 +469,7 @@ private slots:
     w->tbClear->trigger();
     QCOMPARE(w->Kvarta->TableList().Count(), 0);
     QVERIFY(w->mmSQL->toPlainText().isEmpty());
-    QVERIFY(!w->Query().IsOpen());
+    QCOMPARE(w->Runner()->State(), TFbStatementRunner::rsIdle);
     QVERIFY(!w->Pages->isTabVisible(TfmMain::pgResult));
     QCOMPARE(w->ActivePage(), TfmMain::pgBuilder);
   }
@@ -465,7 +493,7 @@ private slots:
     QVERIFY(script.Done());
     QFile saved(out);
     QVERIFY(saved.open(QIODevice::ReadOnly));
-    QCOMPARE(saved.readAll(), QByteArray("select emp_no\nfrom employee\n"));
+    QCOMPARE(saved.readAll(), QByteArray("select emp_no\r\nfrom employee\r\n")); // as it came
     saved.close();
 
     // F2 writes to the last file without asking.
@@ -474,7 +502,7 @@ private slots:
     QTest::keyClick(w.get(), Qt::Key_F2);
     QCOMPARE(script.Shown, 2);
     QVERIFY(saved.open(QIODevice::ReadOnly));
-    QVERIFY(saved.readAll().endsWith("employee \n"));
+    QVERIFY(saved.readAll().endsWith("employee \r\n"));
 
     // The saved file reads back into the designer.
     ClickTab(TfmMain::pgBuilder);
@@ -568,13 +596,16 @@ private slots:
     Connect(3);
     QVERIFY(w->Database().Connected());
 
-    // A statement the server refuses.
+    // A statement the server refuses: the Result page says so, and so does the error box.
     TypeStatement("select nonsense from");
     errors->Texts.clear();
     QTest::keyClick(w.get(), Qt::Key_F9);
-    QVERIFY(errors->Texts.size() >= 1);
+    w->WaitForResult();
+    QTRY_VERIFY(errors->Texts.size() >= 2); // the parse error, then the server's
     QVERIFY2(errors->Texts.last().contains("Dynamic SQL Error"), qPrintable(errors->Texts.last()));
-    QVERIFY(!w->Pages->isTabVisible(TfmMain::pgResult)); // failed: no Result page
+    QCOMPARE(w->ActivePage(), TfmMain::pgResult);
+    QVERIFY(w->laRows->text().startsWith("Failed: Dynamic SQL Error"));
+    Picture(w.get(), "result-failed");
 
     // A table that is not there: the hourglass goes away again.
     w->tbClear->trigger();
@@ -594,6 +625,154 @@ private slots:
     QCOMPARE(errors->Texts.size(), 1);
     QVERIFY(errors->Texts.first().contains("NO_SUCH_TABLE"));
     QVERIFY(QApplication::overrideCursor() == nullptr);
+  }
+
+  // --- running in the background ---
+
+  void statementTheConnectionCannotHoldIsRefused() {
+    Connect(3); // ISO8859_1
+    TypeStatement("select job_code\nfrom job where job_title = '");
+    w->mmSQL->insertPlainText(QStringLiteral("Жук'")); // typed through an input method
+    QTest::keyClick(w.get(), Qt::Key_F9);
+    QCOMPARE(errors->Texts.last(),
+             QStringLiteral("The character \"Ж\" (U+0416) at line 2, column 29 cannot be sent in "
+                            "the connection character set ISO8859_1; the statement was not run."));
+    QCOMPARE(w->Runner()->State(), TFbStatementRunner::rsIdle);
+  }
+
+  void runningStatementLeavesTheWindowFreeAndCancels() {
+    Connect(3);
+    TypeStatement("select count(*) from rdb$types a, rdb$types b, rdb$types c, rdb$types d");
+    ClickTab(TfmMain::pgBuilder);
+    QTest::keyClick(w.get(), Qt::Key_F9);
+    QTest::qWait(300);
+    QCOMPARE(w->ActivePage(), TfmMain::pgResult);
+    QVERIFY2(w->laRows->text().startsWith(QStringLiteral("Running\u2026 00:0")),
+             qPrintable(w->laRows->text()));
+    QVERIFY(w->ResultPage()->nbCancel->isEnabled());
+    Picture(w.get(), "result-running");
+    // The designer goes on meanwhile: a table's columns come from the designer's connection.
+    ClickTab(TfmMain::pgBuilder);
+    DoubleClickTable("EMPLOYEE");
+    QVERIFY(Window("EMPLOYEE"));
+    QVERIFY(w->Runner()->Busy());
+    ClickTab(TfmMain::pgResult);
+    QTest::keyClick(w.get(), Qt::Key_Escape);
+    w->WaitForResult();
+    QCOMPARE(w->laRows->text(), QStringLiteral("Cancelled after 0 rows"));
+    Picture(w.get(), "result-cancelled");
+    QVERIFY(errors->Texts.isEmpty());
+    // Closing while a statement runs stops it and ends at once.
+    QTest::keyClick(w.get(), Qt::Key_F9);
+    QTRY_VERIFY(w->Runner()->Busy());
+    QElapsedTimer clock;
+    clock.start();
+    w->close();
+    w.reset();
+    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+  }
+
+  void gridSortsCopiesAndExports() {
+    Connect(3);
+    const QString sql = "select a.rdb$relation_id, a.rdb$relation_name from rdb$relations a, "
+                        "rdb$relations b";
+    TypeStatement(sql);
+    QTest::keyClick(w.get(), Qt::Key_F9);
+    w->WaitForResult();
+    QVERIFY(w->DataSource()->MoreRows());
+    TQuestions questions;
+    QSignalSpy sorted(w->DataSource(), &TFbResultModel::SortFinished);
+    QHeaderView* header = w->DBGrid->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(header->sectionViewportPosition(0) + 5, header->height() / 2));
+    QVERIFY(sorted.wait(20000));
+    QCOMPARE(questions.Texts.size(), 1); // fetch all first?
+    QList<QStringList> expected = FetchAllText(w->Database(), sql + " order by 1");
+    QCOMPARE(w->DataSource()->rowCount(), expected.size());
+    QCOMPARE(w->DataSource()->Text(expected.size() - 1, 0), expected.last().at(0));
+    QCOMPARE(header->sortIndicatorSection(), 0);
+
+    w->DBGrid->selectionModel()->select(
+        QItemSelection(w->DataSource()->index(0, 0), w->DataSource()->index(1, 0)),
+        QItemSelectionModel::ClearAndSelect);
+    w->DBGrid->setFocus();
+    QTest::keyClick(w->DBGrid, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(),
+             QStringLiteral("RDB$RELATION_ID\n%1\n%2\n").arg(expected[0][0], expected[1][0]));
+
+    TDialogScript script;
+    script.Add(ChooseFile(m_files.filePath("rows.csv")));
+    QSignalSpy exported(w->DataSource(), &TFbResultModel::ExportFinished);
+    w->ResultPage()->nbExport->trigger();
+    QVERIFY(exported.wait(20000));
+    QFile csv(m_files.filePath("rows.csv"));
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = csv.readAll().split('\n');
+    QCOMPARE(lines.size(), expected.size() + 2); // header, rows, nothing after the last break
+    QCOMPARE(lines[0], QByteArray("RDB$RELATION_ID,RDB$RELATION_NAME\r"));
+    QTRY_VERIFY(w->statusBar()->currentMessage().startsWith("Exported"));
+  }
+
+  // The server is killed while rows are fetched; the user reconnects and nothing is lost.
+  void lostConnectionKeepsTheWorkAndReconnects() {
+    TTestServer server;
+    QCOMPARE(server.Start(), QString());
+    {
+      TFbDatabase db;
+      db.SetSettings(server.Settings("lost.fdb"));
+      db.CreateDatabase("UTF8");
+      TFbQuery query(&db);
+      for (const char* sql : {"create table T (ID integer)", "commit",
+                              "insert into T select a.rdb$relation_id from rdb$relations a, "
+                              "rdb$relations b"}) {
+        if (QByteArray(sql) == "commit") {
+          db.DefaultTransaction().Commit();
+          continue;
+        }
+        query.SetSQL(sql);
+        query.ExecSQL();
+      }
+      db.DefaultTransaction().Commit();
+    }
+    w->Database().SetSettings(server.Settings("lost.fdb"));
+    w->ConnectDatabase();
+    DoubleClickTable("T");
+    Window("T")->FindItem("ID")->Click(true);
+    const QString statement = w->Kvarta->SQL();
+    QTest::keyClick(w.get(), Qt::Key_F9);
+    w->WaitForResult();
+    TQuestions questions;
+    questions.Add([&](const QString&) { return server.Start().isEmpty(); });
+    server.Kill();
+    w->nbLast->trigger();
+    w->WaitForResult();
+    QTRY_COMPARE(questions.Texts.size(), 1);
+    QVERIFY2(questions.Texts[0].contains("was lost"), qPrintable(questions.Texts[0]));
+    QTRY_VERIFY(w->Database().Connected());
+    QVERIFY2(errors->Texts.isEmpty(), qPrintable(errors->Texts.join('\n')));
+    QCOMPARE(w->Kvarta->SQL(), statement);
+    QVERIFY(Window("T"));
+    QVERIFY(w->DataSource()->rowCount() >= 256);
+    QVERIFY(w->laRows->text().startsWith("Failed after"));
+    QCOMPARE(ListedTables(*w), QStringList({"T"}));
+    QTest::keyClick(w.get(), Qt::Key_F9);
+    w->WaitForResult();
+    QVERIFY2(w->laRows->text().endsWith("fetched, more remain"), qPrintable(w->laRows->text()));
+
+    // A server that stops answering: Esc ends the wait for a table's columns, the connection
+    // is cut and said to be lost.
+    server.Pause(true);
+    questions.Add([](const QString&) { return false; });
+    QTimer::singleShot(500, w.get(), [&] { QTest::keyClick(w.get(), Qt::Key_Escape); });
+    QElapsedTimer clock;
+    clock.start();
+    DoubleClickTable("T");
+    QVERIFY2(clock.elapsed() < 8000, qPrintable(QString::number(clock.elapsed())));
+    QTRY_COMPARE(questions.Texts.size(), 2);
+    QVERIFY(!w->Database().Connected());
+    QCOMPARE(w->Kvarta->SQL(), statement);
+    QVERIFY2(errors->Texts.isEmpty(), qPrintable(errors->Texts.join('\n')));
+    server.Pause(false);
   }
 };
 

@@ -31,5 +31,13 @@ private:
   std::unique_ptr<TFbDatabase> m_db;
 };
 
+// A statement that counts 10^8 rows: it runs far longer than any test waits for it.
+QString CountingStatement();
+
+// Runs CountingStatement in the background on a connection made with `settings`, checks that
+// the event loop keeps turning meanwhile, cancels it, and checks that it stopped within a
+// second and that the next statement runs. Empty when so, else what went wrong.
+QString CancelsAtOnce(const TFbSettings& settings);
+
 // The values of every row of a statement as display text, one QStringList per row.
 QList<QStringList> FetchAllText(TFbDatabase& db, const QString& sql);

@@ -28,6 +28,17 @@ TErrorBoxes::~TErrorBoxes() {
   SetErrorBoxHandler(nullptr);
 }
 
+TQuestions::TQuestions() {
+  SetQuestionHandler([this](QWidget*, const QString&, const QString& text) {
+    Texts.append(text);
+    return m_answers.isEmpty() ? true : m_answers.takeFirst()(text);
+  });
+}
+
+TQuestions::~TQuestions() {
+  SetQuestionHandler(nullptr);
+}
+
 TDialogScript::TDialogScript() {
   SetModalRunner([this](QDialog* dialog) {
     ++Shown;

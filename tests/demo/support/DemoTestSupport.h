@@ -36,6 +36,22 @@ public:
   QStringList Texts;
 };
 
+// Answers Yes/No questions while alive: each one is handed to the next answer of the script
+// (Yes when the script is used up) and its text recorded.
+class TQuestions {
+public:
+  using TAnswer = std::function<bool(const QString& text)>;
+  TQuestions();
+  ~TQuestions();
+  TQuestions(const TQuestions&) = delete;
+  TQuestions& operator=(const TQuestions&) = delete;
+  void Add(TAnswer answer) { m_answers.append(std::move(answer)); }
+  QStringList Texts;
+
+private:
+  QList<TAnswer> m_answers;
+};
+
 // Answers modal dialogs while alive: each one shown is handed to the next step of the script,
 // whose result is the dialog's. A dialog beyond the script is cancelled and counted.
 class TDialogScript {
